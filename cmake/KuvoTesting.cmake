@@ -1,0 +1,40 @@
+# GoogleTest: Debian's package on Linux; its shipped sources, built with the cross compiler, on
+# Windows (linked statically so wine needs nothing more).
+if(WIN32)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+  add_library(GTest::gmock ALIAS gmock)
+else()
+  find_package(GTest REQUIRED)
+  find_package(Threads REQUIRED)
+endif()
+
+# Windows test binaries run under wine64: ctest starts them through the emulator.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  set(KUVO_TEST_LAUNCHER ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
+else()
+  set(KUVO_TEST_LAUNCHER "")
+endif()
+
+# kuvo_add_test(name SOURCES ... LIBS ... [LABELS ...]) builds one GoogleTest binary and
+# registers it with CTest as a single test (the whole binary), so wine starts once per binary.
+function(kuvo_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main kuvo_warnings)
+  if(NOT WIN32)
+    target_link_libraries(${name} PRIVATE Threads::Threads)
+  endif()
+  if(KUVO_TEST_LAUNCHER)
+    add_test(NAME ${name} COMMAND ${KUVO_TEST_LAUNCHER} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,17 @@
+// Run-time loading of a shared library by file name, and export look-up.
+//
+// Names are given as on Windows ("Kuvotrace.dll"); on other systems the name is mapped to the
+// platform's file name for the same library ("libKuvotrace.so"), searched next to the loading
+// module first. Libraries are never unloaded by this seam.
+#pragma once
+
+namespace platform {
+
+using LibraryHandle = void*;
+
+// LoadLibraryW. Null when the library cannot be loaded.
+LibraryHandle LoadLibraryByName(const wchar_t* file_name);
+// GetProcAddress. Null when `library` is null or has no such export.
+void* FindExport(LibraryHandle library, const char* export_name);
+
+}  // namespace platform

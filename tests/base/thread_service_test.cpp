@@ -1,0 +1,70 @@
+#include "host/thread_service.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+class Job : public Base::CSmartRefImpl<Base::IThreadCallback> {
+ public:
+  Job(std::atomic<int>* runs, std::atomic<int>* destroyed) : runs_(runs), destroyed_(destroyed) {}
+  ~Job() override { ++*destroyed_; }
+  const char* GetName() override { return "Job"; }
+  void Run() override {
+    std::unique_lock<std::mutex> lock(mutex);
+    gate.wait(lock, [this] { return open; });
+    ++*runs_;
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex);
+    open = true;
+    gate.notify_all();
+  }
+  std::mutex mutex;
+  std::condition_variable gate;
+  bool open = false;
+
+ private:
+  std::atomic<int>* runs_;
+  std::atomic<int>* destroyed_;
+};
+
+TEST(ThreadServiceTest, StopWaitsForTheJobAndKeysAreDistinct) {
+  std::atomic<int> runs{0}, destroyed{0};
+  host::ThreadService service;
+  Base::CSmartPtr<Job> a(new Job(&runs, &destroyed)), b(new Job(&runs, &destroyed));
+  uint32_t ka = 0, kb = 0;
+  ASSERT_TRUE(service.StartThread(a, &ka));
+  ASSERT_TRUE(service.StartThread(b, &kb));
+  EXPECT_NE(ka, 0u);
+  EXPECT_NE(ka, kb);
+  a->Open();
+  b->Open();
+  EXPECT_TRUE(service.StopThread(ka, 0));
+  EXPECT_TRUE(service.StopThread(kb, 0));
+  EXPECT_EQ(runs.load(), 2);  // both joined: their Run has returned
+  a.reset();
+  b.reset();
+  EXPECT_EQ(destroyed.load(), 2);
+  EXPECT_FALSE(service.StopThread(ka, 0));  // already forgotten
+  EXPECT_EQ(service.StoppedKeysForTesting(), (std::vector<uint32_t>{ka, kb, ka}));
+}
+
+TEST(ThreadServiceTest, ScriptedStartFailureLeavesKeyUntouched) {
+  std::atomic<int> runs{0}, destroyed{0};
+  host::ThreadService service;
+  service.FailNextStartsForTesting(1);
+  uint32_t key = 12345;
+  Base::CSmartPtr<Job> job(new Job(&runs, &destroyed));
+  EXPECT_FALSE(service.StartThread(job, &key));
+  EXPECT_EQ(key, 12345u);
+  job->Open();
+  EXPECT_TRUE(service.StartThread(job, &key));
+  service.JoinAll();
+  EXPECT_EQ(runs.load(), 1);
+}
+
+}  // namespace
