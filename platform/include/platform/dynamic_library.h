@@ -3,6 +3,8 @@
 // Names are given as on Windows ("Kuvotrace.dll"); on other systems the name is mapped to the
 // platform's file name for the same library ("libKuvotrace.so"), searched next to the loading
 // module first. Libraries are never unloaded by this seam.
+//
+// Any thread may call these functions.
 #pragma once
 
 namespace platform {
@@ -13,5 +15,9 @@ using LibraryHandle = void*;
 LibraryHandle LoadLibraryByName(const wchar_t* file_name);
 // GetProcAddress. Null when `library` is null or has no such export.
 void* FindExport(LibraryHandle library, const char* export_name);
+
+// Number of LoadLibraryByName calls made so far through this module's copy of the seam, so that
+// tests can see that callers load on every call instead of caching handles.
+long LibraryLoadCallsForTesting();
 
 }  // namespace platform

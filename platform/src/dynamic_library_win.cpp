@@ -1,0 +1,20 @@
+#include <windows.h>
+
+#include "dynamic_library_internal.h"
+#include "platform/dynamic_library.h"
+
+namespace platform {
+
+LibraryHandle LoadLibraryByName(const wchar_t* file_name) {
+  internal::CountLibraryLoad();
+  if (!file_name || !*file_name) return nullptr;
+  return ::LoadLibraryW(file_name);
+}
+
+void* FindExport(LibraryHandle library, const char* export_name) {
+  if (!library || !export_name) return nullptr;
+  FARPROC proc = ::GetProcAddress(static_cast<HMODULE>(library), export_name);
+  return reinterpret_cast<void*>(proc);
+}
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+// TimerService: one-shot timers fired on a thread of their own, with a clock that tests may
+// drive by hand.
+//
+// Calls into a sink are made without any lock held. Stop and RemoveSink wait for a call for
+// their id or sink that is running on the timer thread (unless made on that thread), and remove
+// it again if that call re-armed it, so nothing for them starts after they return.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "base/timer_event.h"
+
+namespace kuvocore {
+
+class TimerService {
+ public:
+  // `fired` (may be null) counts the OnTimer calls made.
+  explicit TimerService(std::atomic<int>* fired);
+  ~TimerService();
+  TimerService(const TimerService&) = delete;
+  TimerService& operator=(const TimerService&) = delete;
+
+  bool Start(uint32_t id, uint32_t interval_ms, Timer::ITimerEvent* sink);
+  bool Stop(uint32_t id);
+  void RemoveSink(Timer::ITimerEvent* sink);
+  // Drops pending timers, waits for a running call and ends the thread. Idempotent.
+  void Shutdown();
+
+  void UseManualClock(bool manual);
+  bool Advance(uint32_t ms);
+  std::vector<uint32_t> PendingIds();
+  bool IsTimerThread() const { return std::this_thread::get_id() == thread_id_; }
+
+ private:
+  struct Entry {
+    int64_t due_ms;
+    uint64_t order;  // start order breaks ties between equal due times
+    Timer::ITimerEvent* sink;
+  };
+
+  int64_t NowLocked() const;
+  int64_t RealMs() const;
+  bool NothingDueLocked() const;
+  // Waits until no call matching `running_matches` is running on the timer thread.
+  template <typename Predicate>
+  void WaitForRunningCallLocked(std::unique_lock<std::mutex>& lock, Predicate running_matches);
+  void Loop();
+
+  std::atomic<int>* fired_;
+  std::mutex mutex_;
+  std::condition_variable wake_;  // the timer thread waits here
+  std::condition_variable done_;  // callers waiting for a call to end wait here
+  std::map<uint32_t, Entry> pending_;
+  uint64_t next_order_ = 0;
+  bool manual_ = false;
+  int64_t manual_now_ms_ = 0;
+  int64_t real_offset_ms_ = 0;  // keeps the real clock continuous after manual stretches
+  bool running_ = false;
+  uint32_t running_id_ = 0;
+  Timer::ITimerEvent* running_sink_ = nullptr;
+  uint64_t call_number_ = 0;
+  bool stopping_ = false;
+  const std::chrono::steady_clock::time_point epoch_;
+  std::thread thread_;
+  std::thread::id thread_id_;
+};
+
+}  // namespace kuvocore
