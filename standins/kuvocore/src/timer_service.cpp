@@ -42,7 +42,12 @@ void TimerService::WaitForRunningCallLocked(std::unique_lock<std::mutex>& lock,
   if (IsTimerThread()) return;  // called from inside OnTimer: that call is the caller itself
   while (running_ && running_matches()) {
     const uint64_t call = call_number_;
+    ++call_waiters_;
     done_.wait(lock, [&] { return !running_ || call_number_ != call; });
+    --call_waiters_;
+    // The timer thread holds back its next call until the waiters have had the lock, so that
+    // the caller can disarm what the finished call armed before it can fire.
+    wake_.notify_all();
   }
 }
 
@@ -89,20 +94,19 @@ void TimerService::UseManualClock(bool manual) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (manual == manual_) return;
     if (manual) {
-      manual_now_ms_ = RealMs() + real_offset_ms_;
+      manual_now_ms_ = manual_target_ms_ = RealMs() + real_offset_ms_;
     } else {
-      real_offset_ms_ = manual_now_ms_ - RealMs();
+      real_offset_ms_ = manual_target_ms_ - RealMs();
     }
     manual_ = manual;
   }
   wake_.notify_all();
 }
 
-bool TimerService::NothingDueLocked() const {
-  if (running_) return false;
-  const int64_t now = NowLocked();
+bool TimerService::ManualClockSettledLocked() const {
+  if (running_ || manual_now_ms_ != manual_target_ms_) return false;
   for (const auto& entry : pending_) {
-    if (entry.second.due_ms <= now) return false;
+    if (entry.second.due_ms <= manual_target_ms_) return false;
   }
   return true;
 }
@@ -110,10 +114,10 @@ bool TimerService::NothingDueLocked() const {
 bool TimerService::Advance(uint32_t ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!manual_ || stopping_) return false;
-  manual_now_ms_ += ms;
+  manual_target_ms_ += ms;
   wake_.notify_all();
   if (IsTimerThread()) return true;  // the loop fires the due timers once this call returns
-  done_.wait(lock, [this] { return stopping_ || NothingDueLocked(); });
+  done_.wait(lock, [this] { return stopping_ || !manual_ || ManualClockSettledLocked(); });
   return true;
 }
 
@@ -135,10 +139,12 @@ void TimerService::Loop() {
         next = it;
       }
     }
-    const int64_t now = NowLocked();
+    // Due times are measured against the manual target, the clock stepping along.
+    const int64_t now = manual_ ? manual_target_ms_ : NowLocked();
     if (next != pending_.end() && next->second.due_ms <= now) {
       const uint32_t id = next->first;
       Timer::ITimerEvent* sink = next->second.sink;
+      if (manual_ && next->second.due_ms > manual_now_ms_) manual_now_ms_ = next->second.due_ms;
       pending_.erase(next);
       running_ = true;
       running_id_ = id;
@@ -154,10 +160,14 @@ void TimerService::Loop() {
       running_id_ = 0;
       running_sink_ = nullptr;
       done_.notify_all();
+      wake_.wait(lock, [this] { return call_waiters_ == 0 || stopping_; });
       continue;
     }
-    if (next == pending_.end() || manual_) {
-      done_.notify_all();  // an Advance may be waiting for "nothing due"
+    if (manual_) {
+      manual_now_ms_ = manual_target_ms_;
+      done_.notify_all();  // an Advance may be waiting for the clock to settle
+      wake_.wait(lock);
+    } else if (next == pending_.end()) {
       wake_.wait(lock);
     } else {
       wake_.wait_for(lock, std::chrono::milliseconds(next->second.due_ms - now));

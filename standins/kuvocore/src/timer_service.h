@@ -47,7 +47,7 @@ class TimerService {
 
   int64_t NowLocked() const;
   int64_t RealMs() const;
-  bool NothingDueLocked() const;
+  bool ManualClockSettledLocked() const;
   // Waits until no call matching `running_matches` is running on the timer thread.
   template <typename Predicate>
   void WaitForRunningCallLocked(std::unique_lock<std::mutex>& lock, Predicate running_matches);
@@ -60,12 +60,16 @@ class TimerService {
   std::map<uint32_t, Entry> pending_;
   uint64_t next_order_ = 0;
   bool manual_ = false;
+  // The manual clock steps to each timer's due time as it fires, up to the target that
+  // Advance has set, so that timers started from OnTimer count from their caller's time.
   int64_t manual_now_ms_ = 0;
+  int64_t manual_target_ms_ = 0;
   int64_t real_offset_ms_ = 0;  // keeps the real clock continuous after manual stretches
   bool running_ = false;
   uint32_t running_id_ = 0;
   Timer::ITimerEvent* running_sink_ = nullptr;
   uint64_t call_number_ = 0;
+  int call_waiters_ = 0;  // Stop / RemoveSink calls waiting for the running call to end
   bool stopping_ = false;
   const std::chrono::steady_clock::time_point epoch_;
   std::thread thread_;
