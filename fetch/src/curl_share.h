@@ -1,0 +1,38 @@
+// CurlShare: the process-wide libcurl state of one HttpInit..HttpUnInit span: the global
+// initialisation, the share handle with its DNS cache and one lock per libcurl lock kind.
+//
+// Held through std::shared_ptr by the manager and by every worker built while it was bound, so
+// the share handle and its locks outlive any transfer that may still use them, whatever the
+// host's StopThread does. The last holder tears it down, on whichever thread that is.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <memory>
+
+#include "platform/sync.h"
+
+namespace Http {
+
+class CurlShare {
+ public:
+  // curl_global_init, then the share handle; the handle is null when libcurl could not make
+  // one (transfers then run without a shared DNS cache).
+  static std::shared_ptr<CurlShare> Create();
+  ~CurlShare();
+  CurlShare(const CurlShare&) = delete;
+  CurlShare& operator=(const CurlShare&) = delete;
+
+  CURLSH* handle() const { return share_; }
+
+ private:
+  CurlShare() = default;
+  static void Lock(CURL* handle, curl_lock_data data, curl_lock_access access, void* user);
+  static void Unlock(CURL* handle, curl_lock_data data, void* user);
+
+  CURLSH* share_ = nullptr;
+  // One per lock kind, the share object's own included; kinds outside the range are ignored.
+  platform::CriticalSection locks_[CURL_LOCK_DATA_LAST];
+};
+
+}  // namespace Http
