@@ -1,0 +1,135 @@
+// KuvoChat: instant messaging for the host, over the IM SDK.
+//
+// The host drives the library through the Im_ exports and hears of outcomes through the three
+// callback interfaces it registers. Calling order: make the in-house base library ready
+// (Kuvocore), register callbacks, Im_Init, Im_Login, Im_NotifyReleaseData once ready for
+// messages (after every login), ..., Im_Loginout, and Im_UnInit before unloading.
+//
+// Threads: callbacks run on the in-house task runner's thread, except the batch of held messages
+// that Im_NotifyReleaseData hands over on the caller's thread. No lock of the library is held
+// while a callback runs, so a callback may call any export (a new login included).
+//
+// Ownership: callback objects stay the host's; the library never counts or deletes them, and
+// the host removes one before destroying it. Records, lists and maps given to a callback belong
+// to the library and are valid only during the call. Strings, lists and maps cross this boundary
+// as standard-library objects, so host and library share one C++ runtime and heap.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <string>
+
+#if defined(_WIN32)
+#if defined(KUVOCHAT_BUILDING)
+#define KUVOCHAT_API __declspec(dllexport)
+#else
+#define KUVOCHAT_API __declspec(dllimport)
+#endif
+#else
+#define KUVOCHAT_API __attribute__((visibility("default")))
+#endif
+
+// Where a message sits in the SDK's store; also the anchor of a history request.
+struct tagTimMsgLocator {
+  bool isRead = false;
+  bool isSelf = false;   // sent by this account (also from another device)
+  int32_t status = 0;    // 2 sent; 3 failed (send outcomes only)
+  int32_t convType = 0;  // 1 one-to-one, 2 group
+  uint64_t time = 0;
+  uint64_t rand = 0;
+  uint64_t seq = 0;
+  std::string peer;    // the SDK's peer text of the conversation
+  std::string sender;  // the sender's account text
+};
+
+// One message as the host sees it.
+struct tagTimMsgInfo {
+  uint8_t flag = 0;
+  uint32_t peerKind = 0;  // PeerKind of the partner; 0 when its peer text is not recognised
+  uint64_t msgId = 0;     // the SDK's unique message id
+  uint64_t peerId = 0;
+  std::string content;  // the custom element's data, base64-decoded (raw bytes)
+  std::string desc;
+  std::string ext;  // raw bytes
+  tagTimMsgLocator locator;
+};
+
+// The record the host sends (Im_SendMsg).
+struct tagTimSendMsgInfo {
+  int32_t cmd = 0;
+  uint32_t peerKind = 0;
+  uint64_t msgId = 0;  // the host's sequence number (Im_CreateNewSeq)
+  uint64_t peerId = 0;
+  std::string pushText;
+  std::string payload;
+};
+
+// One entry of the recent-conversation list.
+struct tagTimTalkInfo {
+  uint8_t reserved1 = 0;
+  uint8_t reserved2 = 0;
+  uint32_t peerKind = 0;
+  int32_t unreadCount = 0;
+  uint64_t time = 0;
+  uint64_t peerId = 0;
+  int64_t senderId = 0;
+  uint64_t msgId = 0;
+  std::string lastDesc;
+  std::string reservedText;
+};
+
+using TimMsgList = std::list<tagTimMsgInfo>;
+using TimTalkList = std::list<tagTimTalkInfo>;
+using TimChangedPeers = std::map<uint64_t, uint32_t>;  // peer id -> PeerKind
+
+// Connection events: 0 "tim login success" / "tim connect success", 1 "tim data refresh
+// success", -1 "tim force offline", -2 "tim sig expired", -3 lasting disconnection (30 s),
+// -4 "tim login error". The first slot of each interface is never called by the library.
+class IConnCallBack {
+ public:
+  virtual ~IConnCallBack() = default;
+  virtual void OnConnEvent(int32_t code, std::string text) = 0;
+};
+
+class IMsgCallBack {
+ public:
+  virtual ~IMsgCallBack() = default;
+  virtual void OnNewMsgs(const TimMsgList* msgs) = 0;
+  virtual void OnSendResult(bool sent, uint64_t seq, const tagTimMsgInfo* msg) = 0;
+  // `msgs` is null and `reachedEnd` false when the request failed.
+  virtual void OnMsgListResult(uint64_t seq, const TimMsgList* msgs, bool reachedEnd) = 0;
+};
+
+class ISessionCallBack {
+ public:
+  virtual ~ISessionCallBack() = default;
+  virtual void OnRecentList(const TimTalkList* talks) = 0;
+  virtual void OnSessionChanged(const TimChangedPeers* changed) = 0;
+};
+
+extern "C" {
+
+// Next sequence number: 1, 2, 3, ... for the manager's life (shared with history requests).
+KUVOCHAT_API uint64_t Im_CreateNewSeq();
+// Initialises the SDK with its data folder; true also on a repeated call after a success.
+// `reserved` is ignored.
+KUVOCHAT_API bool Im_Init(uint64_t appId, uint32_t reserved, const wchar_t* dataPath);
+// True when the login request was accepted; the outcome arrives as event 0 or -4.
+KUVOCHAT_API bool Im_Login(uint64_t userId, std::string accountType, std::string userSig);
+KUVOCHAT_API void Im_Loginout();
+// The host is ready for messages: the held batch is handed over now, later ones as they come.
+KUVOCHAT_API void Im_NotifyReleaseData();
+KUVOCHAT_API void Im_RegConnCallBack(IConnCallBack* callback);
+KUVOCHAT_API void Im_RegMsgCallBack(IMsgCallBack* callback);
+KUVOCHAT_API void Im_RegSessionCallBack(ISessionCallBack* callback);
+KUVOCHAT_API void Im_RemoveConnCallBack(IConnCallBack* callback);
+KUVOCHAT_API void Im_RemoveMsgCallBack(IMsgCallBack* callback);
+KUVOCHAT_API void Im_RemoveSessionCallBack(ISessionCallBack* callback);
+// Withdrawing is not offered: always false, nothing is sent.
+KUVOCHAT_API bool Im_ReqWithdrawMsg(uint32_t a1, uint32_t a2, uint32_t a3, uint32_t a4, uint32_t a5,
+                                    uint32_t a6);
+// Logs out, shuts the SDK down and destroys the manager with its registrations.
+KUVOCHAT_API void Im_UnInit();
+
+}  // extern "C"

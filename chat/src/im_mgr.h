@@ -1,0 +1,116 @@
+// CImMgr: the one process-wide object behind every export. It sets the IM SDK up, logs the user
+// in and out, keeps the login and connection state, decides which connection events reach the
+// host, watches for a lasting loss of connection with a 30-second timer, hands out sequence
+// numbers and holds new messages until the host is ready for them.
+//
+// Threads: the exports run on host threads; the handlers (On*) run on the task runner's thread;
+// CTimeEvent hands timer notifications to the runner as well. Login state is guarded by a
+// recursive lock (a handler may log out from inside a report raised during an export on the
+// same thread); the held messages by a lock of their own; the registries by theirs. No lock is
+// held while a host callback runs, except in the one case where the SDK reports synchronously
+// from inside an export that the host called on the runner's own thread.
+//
+// Lifetime: GetInstance creates the manager on first use; DestroyInstance drops the process's
+// reference. Forwarders hold their own reference while they work, so a report racing Im_UnInit
+// never touches a destroyed manager.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "KuvoChat.h"
+#include "base/task_runner.h"
+#include "callback_registry.h"
+
+namespace kuvochat {
+
+class CTimeEvent;
+
+class CImMgr {
+ public:
+  CImMgr();
+  ~CImMgr();
+  CImMgr(const CImMgr&) = delete;
+  CImMgr& operator=(const CImMgr&) = delete;
+
+  // The manager, created if absent.
+  static std::shared_ptr<CImMgr> GetInstance();
+  // The manager if one exists; reports use this so that they never create one.
+  static std::shared_ptr<CImMgr> GetExisting();
+  // Forgets the process's manager (it goes when its last user lets go).
+  static void DestroyInstance();
+
+  bool Init(uint64_t app_id, uint32_t ignored, const wchar_t* data_path);
+  void UnInit();
+  bool Login(uint64_t user_id, const std::string& account_type, const std::string& user_sig);
+  void Loginout();
+  uint64_t CreateNewSeq();
+  void NotifyReleaseData();
+
+  void RegConnCallBack(IConnCallBack* callback) { conn_callbacks_.Add(callback); }
+  void RegMsgCallBack(IMsgCallBack* callback) { msg_callbacks_.Add(callback); }
+  void RegSessionCallBack(ISessionCallBack* callback) { session_callbacks_.Add(callback); }
+  void RemoveConnCallBack(IConnCallBack* callback) { conn_callbacks_.Remove(callback); }
+  void RemoveMsgCallBack(IMsgCallBack* callback) { msg_callbacks_.Remove(callback); }
+  void RemoveSessionCallBack(ISessionCallBack* callback) { session_callbacks_.Remove(callback); }
+
+  // Handlers, on the task runner's thread.
+  void OnImLogin(uint32_t code);
+  void OnImLoginout(uint32_t code);
+  void OnImLoginRefresh();
+  void OnImConnect(uint32_t code);
+  void OnImForceOffline();
+  void OnImUserSigExpired();
+  void OnTimerEvent(uint32_t timer_id);
+  void OnImNewMessage(const TimMsgList& msgs);
+  void OnImSessionChanged(const TimChangedPeers& changed);
+
+  // Calls OnConnEvent on every registered connection callback, each with its own copy of text.
+  void NotifyConnEvent(int32_t code, std::string text);
+
+  // Set by Init; borrowed from the in-house base library, never released.
+  Base::ITaskRunner* task_runner() const { return task_runner_.load(); }
+
+  // One debugger-output line, as it is.
+  static void WriteLog(const std::string& line);
+
+  // Registries, for the fan-outs of the message and conversation handlers.
+  const CallbackRegistry<IConnCallBack>& conn_callbacks() const { return conn_callbacks_; }
+  const CallbackRegistry<IMsgCallBack>& msg_callbacks() const { return msg_callbacks_; }
+  const CallbackRegistry<ISessionCallBack>& session_callbacks() const { return session_callbacks_; }
+
+ private:
+  // The *Locked operations expect mutex_ held.
+  void LoginoutLocked();
+  void StartDisconnectTimerLocked();
+  void StopDisconnectTimerLocked();
+  void DeliverNewMsgs(const TimMsgList& msgs);
+
+  std::recursive_mutex mutex_;
+  bool inited_ = false;
+  bool login_state_ = false;
+  bool connect_state_ = false;
+  bool receive_connect_ = false;
+  uint32_t timer_id_ = 0;
+  uint64_t app_id_ = 0;
+  std::unique_ptr<CTimeEvent> time_event_;
+
+  std::atomic<uint64_t> seq_{0};
+  std::atomic<Base::ITaskRunner*> task_runner_{nullptr};
+
+  CallbackRegistry<IConnCallBack> conn_callbacks_;
+  CallbackRegistry<IMsgCallBack> msg_callbacks_;
+  CallbackRegistry<ISessionCallBack> session_callbacks_;
+
+  // Held messages. `delivering_` is set while one thread hands held batches to the host, so
+  // batches arriving meanwhile queue behind them instead of overtaking them.
+  std::mutex delivery_mutex_;
+  bool release_data_ = false;
+  bool delivering_ = false;
+  TimMsgList pending_msgs_;
+};
+
+}  // namespace kuvochat
