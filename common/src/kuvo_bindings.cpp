@@ -4,7 +4,7 @@
 
 #include "platform/dynamic_library.h"
 
-namespace inhouse {
+namespace kuvo {
 
 namespace {
 
@@ -89,4 +89,4 @@ void SetLibraryNamesForTesting(const wchar_t* trace_library, const wchar_t* core
   g_core_library.store(core_library, std::memory_order_release);
 }
 
-}  // namespace inhouse
+}  // namespace kuvo

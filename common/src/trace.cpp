@@ -4,7 +4,7 @@
 
 #include "common/kuvo_bindings.h"
 
-namespace inhouse {
+namespace kuvo {
 
 void TraceInfo(const wchar_t* function, const wchar_t* format, ...) {
   va_list args;
@@ -20,4 +20,4 @@ void TraceError(const wchar_t* function, const wchar_t* format, ...) {
   va_end(args);
 }
 
-}  // namespace inhouse
+}  // namespace kuvo

@@ -12,7 +12,7 @@
 
 #include "base/timer_event.h"
 
-namespace inhouse {
+namespace kuvo {
 
 // Kuvotrace.dll
 bool Kuvotrace_Init(const wchar_t* path);
@@ -35,4 +35,4 @@ void RemoveTimerCallBack(Timer::ITimerEvent* sink);
 // must outlive their use.
 void SetLibraryNamesForTesting(const wchar_t* trace_library, const wchar_t* core_library);
 
-}  // namespace inhouse
+}  // namespace kuvo
