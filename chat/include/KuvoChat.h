@@ -126,6 +126,26 @@ KUVOCHAT_API void Im_RegSessionCallBack(ISessionCallBack* callback);
 KUVOCHAT_API void Im_RemoveConnCallBack(IConnCallBack* callback);
 KUVOCHAT_API void Im_RemoveMsgCallBack(IMsgCallBack* callback);
 KUVOCHAT_API void Im_RemoveSessionCallBack(ISessionCallBack* callback);
+// Sends one message: `msg->payload` (wrapped in a msgHeader when `wrap`) base64-encoded in one
+// custom element with `msg->pushText` as its description and offline-push text. True when the
+// send was started; the outcome follows through OnSendResult under `msg->msgId`.
+KUVOCHAT_API bool Im_SendMsg(const tagTimSendMsgInfo* msg, bool onlineOnly, bool wrap);
+// Pages through a conversation's history. Modes: 1 the newest page (also whenever `anchor` is
+// null), 2 forward from `anchor`, other non-zero values backward from `anchor`. Returns the
+// request number (from the Im_CreateNewSeq counter) or 0; the page follows through
+// OnMsgListResult.
+KUVOCHAT_API uint64_t Im_GetMsgList(uint32_t peerKind, uint64_t peerId, uint32_t count,
+                                    int32_t mode, const tagTimMsgLocator* anchor);
+// Hands the recent conversations (at most 100) to OnRecentList of every session callback, on
+// the calling thread, before returning; nothing is called when there are none.
+KUVOCHAT_API void Im_GetRecentList();
+// The conversation's unread count; 0 on any failure.
+KUVOCHAT_API int32_t Im_GetTalkUnReadCnt(uint32_t peerKind, uint64_t peerId);
+// Marks every message of the conversation read.
+KUVOCHAT_API void Im_SetReadMsg(uint32_t peerKind, uint64_t peerId);
+// Marks the conversation read, then removes it (with its stored messages when `withMessages`).
+// The SDK's delete result, 0 when the conversation could not be had.
+KUVOCHAT_API uint8_t Im_RemoveTalk(uint32_t peerKind, uint64_t peerId, bool withMessages);
 // Withdrawing is not offered: always false, nothing is sent.
 KUVOCHAT_API bool Im_ReqWithdrawMsg(uint32_t a1, uint32_t a2, uint32_t a3, uint32_t a4, uint32_t a5,
                                     uint32_t a6);

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,6 +29,8 @@
 namespace kuvochat {
 
 class CTimeEvent;
+class CImSendRequest;
+class CImMsgListRequest;
 
 class CImMgr {
  public:
@@ -68,6 +71,18 @@ class CImMgr {
   void OnImNewMessage(const TimMsgList& msgs);
   void OnImSessionChanged(const TimChangedPeers& changed);
 
+  // Messages and conversations (im_mgr_send.cpp, im_mgr_history.cpp, im_mgr_talks.cpp). Any
+  // thread may call these; outcomes are handled on the task runner's thread.
+  bool SendMsg(const tagTimSendMsgInfo* info, bool online_only, bool wrap);
+  void OnSendResult(uint32_t code, uint64_t seq, const CImSendRequest* completed);
+  uint64_t GetMsgList(uint32_t peer_kind, uint64_t peer_id, uint32_t count, int32_t mode,
+                      const tagTimMsgLocator* anchor);
+  void OnMsgListResult(bool ok, uint64_t seq, TimMsgList msgs, uint32_t sdk_count);
+  void GetRecentList();
+  int32_t GetTalkUnReadCnt(uint32_t peer_kind, uint64_t peer_id);
+  void SetReadMsg(uint32_t peer_kind, uint64_t peer_id);
+  uint8_t RemoveTalk(uint32_t peer_kind, uint64_t peer_id, bool with_messages);
+
   // Calls OnConnEvent on every registered connection callback, each with its own copy of text.
   void NotifyConnEvent(int32_t code, std::string text);
 
@@ -99,6 +114,12 @@ class CImMgr {
   std::unique_ptr<CTimeEvent> time_event_;
 
   std::atomic<uint64_t> seq_{0};
+
+  // Requests in flight, by number. Filled on the exports' threads, emptied on the runner's.
+  void IssueMsgList(const std::shared_ptr<CImMsgListRequest>& request);
+  std::mutex requests_mutex_;
+  std::map<uint64_t, std::shared_ptr<CImSendRequest>> pending_sends_;
+  std::map<uint64_t, std::shared_ptr<CImMsgListRequest>> pending_msg_lists_;
   std::atomic<Base::ITaskRunner*> task_runner_{nullptr};
 
   CallbackRegistry<IConnCallBack> conn_callbacks_;

@@ -1,0 +1,61 @@
+// CImSendRequest: one outgoing message, from Im_SendMsg until its outcome has been handled.
+//
+// Threads: prepared and issued on the caller's thread. The SDK's completion routine runs on an
+// SDK thread (or inside the send call) and only takes the request's in-flight reference and
+// forwards the outcome; everything else happens on the task runner's thread.
+//
+// Lifetime: shared. The manager's pending-send table holds one reference. While the SDK holds
+// the completion record, the request also holds itself; the completion routine hands that
+// reference on with the outcome to the manager's thread. A request that a later send with the same
+// number pushes out of the table, or that the manager drops at Im_UnInit, therefore stays valid
+// until the SDK has answered, and its SDK handles are destroyed when the last reference goes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "peer_id.h"
+#include "tim/tim_c.h"
+
+namespace kuvochat {
+
+class CImSendRequest {
+ public:
+  // Null when it cannot be allocated.
+  static std::shared_ptr<CImSendRequest> Create(uint64_t seq);
+  ~CImSendRequest();
+  CImSendRequest(const CImSendRequest&) = delete;
+  CImSendRequest& operator=(const CImSendRequest&) = delete;
+
+  uint64_t seq() const { return seq_; }
+  // The message as the SDK holds it; read for the outcome record.
+  TIMMessageHandle message() const { return message_; }
+
+  // Creates the SDK handles and fills the message: one custom element carrying `payload` in
+  // base64 with `desc`, and offline-push information when `desc` is not empty. False, with no
+  // SDK call made, for an empty peer text or payload; false when the conversation cannot be had
+  // or a handle cannot be created. Handles made so far go with the request.
+  bool Prepare(const SdkPeer& peer, const std::string& desc, const std::string& payload);
+
+  // Hands the prepared message to the SDK (SendOnlineMsg or SendMsg). The outcome may arrive
+  // before this returns.
+  void Issue(bool online_only);
+
+ private:
+  explicit CImSendRequest(uint64_t seq) : seq_(seq) {}
+  static void OnSendSuccess(void* data);
+  static void OnSendError(int code, const char* desc, void* data);
+  static void Complete(void* data, uint32_t code);
+
+  const uint64_t seq_;
+  TIMCommCB completion_ = {nullptr, nullptr, nullptr};
+  TIMConversationHandle conversation_ = nullptr;
+  TIMMessageHandle message_ = nullptr;
+  TIMMsgCustomElemHandle element_ = nullptr;
+  TIMOfflineInfoHandle offline_ = nullptr;
+  std::weak_ptr<CImSendRequest> self_;
+  std::shared_ptr<CImSendRequest> in_flight_;
+};
+
+}  // namespace kuvochat
