@@ -91,14 +91,19 @@ bool SplitPath(const wchar_t* sub_key, std::vector<std::wstring>* names) {
 class Registry {
  public:
   Registry() {
+    std::string error;
+    if (!ResetFromEnvironment(&error)) std::fprintf(stderr, "%s\n", error.c_str());
+  }
+
+  // Empties the registry and loads the scenario file named by the environment, if any.
+  bool ResetFromEnvironment(std::string* error) {
     Clear();
     const char* scenario = std::getenv("KUVO_REGISTRY_SCENARIO");
-    if (scenario != nullptr && scenario[0] != '\0') {
-      std::string error;
-      if (!LoadFile(scenario, &error)) {
-        std::fprintf(stderr, "registry scenario %s: %s\n", scenario, error.c_str());
-      }
-    }
+    if (scenario == nullptr || scenario[0] == '\0') return true;
+    std::string reason;
+    if (LoadFile(scenario, &reason)) return true;
+    if (error != nullptr) *error = std::string("registry scenario ") + scenario + ": " + reason;
+    return false;
   }
 
   std::mutex& lock() { return lock_; }
@@ -453,6 +458,12 @@ void ResetRegistryForTesting() {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   registry.Clear();
+}
+
+bool ReloadRegistryFromEnvironmentForTesting(std::string* error) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock());
+  return registry.ResetFromEnvironment(error);
 }
 
 bool LoadRegistryScenarioForTesting(const std::string& text, std::string* error) {

@@ -85,7 +85,8 @@ ErrorCode QueryRegistryValue(RegistryKey key, const wchar_t* name, uint32_t* typ
 // the last sub-key.
 ErrorCode EnumRegistryKey(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length);
 
-// RegEnumValueW: the value at `index` (in the order of creation): name as for EnumRegistryKey;
+// RegEnumValueW: the value at `index` (Windows keeps the order of creation, wine sorts by name;
+// the emulation keeps the order of creation): name as for EnumRegistryKey;
 // `type`, `data` and `size` as for QueryRegistryValue (each may be null). kErrorMoreData when
 // the name or the data does not fit (`size` then holds the needed size); kErrorNoMoreItems past
 // the last value.

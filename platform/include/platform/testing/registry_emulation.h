@@ -40,6 +40,10 @@ namespace platform {
 // reset.
 void ResetRegistryForTesting();
 
+// Empties the registry and loads the file that KUVO_REGISTRY_SCENARIO names, as at the first
+// registry call. False (with the reason) when the variable is set but the file cannot be loaded.
+bool ReloadRegistryFromEnvironmentForTesting(std::string* error);
+
 // Adds the keys and values of scenario text (or of a file) to the current contents, replacing
 // values of the same names. On a parse error nothing is added: false, with the reason.
 bool LoadRegistryScenarioForTesting(const std::string& text, std::string* error);
