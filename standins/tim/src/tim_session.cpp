@@ -164,7 +164,7 @@ void TIMLogout(TIMCommCB* cb) {
     std::lock_guard<std::mutex> lock(s.mutex);
     s.Log("TIMLogout", {tim::PtrText(cb)});
     s.logged_in_user.clear();
-    s.held_login_cb = nullptr;
+    // A held login outcome stays held: the vendor may report a login after a logout.
     script = s.logout_script;
   }
   Dispatcher::Get().Post([cb, script] { DeliverCommOutcome(cb, script.outcome, "logout failed"); },

@@ -1,0 +1,22 @@
+// Reads the debugger-output lines that the components write, through the file named by
+// KUVO_DEBUG_OUTPUT_FILE. The variable is set once, before any thread starts (Install); tests
+// then empty the file between cases.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kuvo_test {
+
+class DebugOutputReader {
+ public:
+  // Points KUVO_DEBUG_OUTPUT_FILE at a fresh file named after `name` in the temp folder.
+  static void Install(const std::string& name);
+  static void Clear();
+  static std::vector<std::string> Lines();
+  // Lines that begin with `prefix`.
+  static std::vector<std::string> LinesStartingWith(const std::string& prefix);
+  static bool Contains(const std::string& line);
+};
+
+}  // namespace kuvo_test

@@ -1,0 +1,112 @@
+// The 30-second disconnect timer, on Kuvocore's manual clock.
+#include <string>
+#include <vector>
+
+#include "chat_session_fixture.h"
+#include "kuvocore_control.h"
+
+namespace kuvo_test {
+namespace {
+
+using Events = std::vector<std::pair<int32_t, std::string>>;
+
+size_t PendingTimers() {
+  return KuvocoreTest_PendingTimerIds(nullptr, 0);
+}
+
+size_t CountLosses(const Events& events) {
+  size_t n = 0;
+  for (const auto& e : events) n += e.first == -3 ? 1 : 0;
+  return n;
+}
+
+TEST_F(ChatSessionTest, ReconnectionWithinThirtySecondsReportsOnlyTheReconnection) {
+  LoginToLoggedIn();
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  EXPECT_EQ(PendingTimers(), 1u);
+  EXPECT_TRUE(DebugOutputReader::Contains(
+      "[IM][CImMgr::OnImConnect] errorcode:6002,receiveconnect:1,tag:1"));
+  ASSERT_TRUE(AdvanceClock(29999));
+  EXPECT_TRUE(conn_.events().empty());
+  tim_control::RaiseConnected();
+  Settle();
+  EXPECT_EQ(PendingTimers(), 0u);
+  ASSERT_TRUE(AdvanceClock(60000));
+  EXPECT_EQ(conn_.events(), (Events{{0, "tim connect success"}}));
+}
+
+TEST_F(ChatSessionTest, LastingDisconnectionIsReportedOnceHoweverManyNoticesArrive) {
+  LoginToLoggedIn();
+  KuvocoreTest_ResetCounters();
+  tim_control::RaiseDisconnected(6002);
+  tim_control::RaiseDisconnected(6002);
+  tim_control::RaiseDisconnected(0);  // an error reported with code 0 arrives as 1
+  Settle();
+  EXPECT_EQ(KuvocoreTest_TimerStartCalls(), 1);
+  EXPECT_EQ(DebugOutputReader::LinesStartingWith(
+                "[IM][CImMgr::OnImConnect]The disconnection event has been responded to")
+                .size(),
+            2u);
+  EXPECT_TRUE(
+      DebugOutputReader::Contains("[IM][CImMgr::OnImConnect] errorcode:1,receiveconnect:1,tag:1"));
+  ASSERT_TRUE(AdvanceClock(30000));
+  ASSERT_TRUE(AdvanceClock(120000));
+  EXPECT_EQ(CountLosses(conn_.events()), 1u);
+  EXPECT_EQ(conn_.events().size(), 1u);
+  EXPECT_EQ(DebugOutputReader::LinesStartingWith(
+                "[IM][CImMgr::OnTimerEvent][wisp]The connection was disconnected")
+                .size(),
+            1u);
+}
+
+TEST_F(ChatSessionTest, ADisconnectionAfterTheTimerFiredStartsANewOne) {
+  LoginToLoggedIn();
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  ASSERT_TRUE(AdvanceClock(30000));
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  EXPECT_EQ(PendingTimers(), 1u);
+  ASSERT_TRUE(AdvanceClock(30000));
+  EXPECT_EQ(CountLosses(conn_.events()), 2u);
+}
+
+TEST_F(ChatSessionTest, LogoutStopsTheDisconnectTimer) {
+  LoginToLoggedIn();
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  Im_Loginout();
+  EXPECT_EQ(PendingTimers(), 0u);
+  ASSERT_TRUE(AdvanceClock(60000));
+  EXPECT_TRUE(conn_.events().empty());
+}
+
+TEST_F(ChatSessionTest, ATimerNotificationThatIsNoLongerCurrentIsIgnored) {
+  LoginToLoggedIn();
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  {
+    // The timer fires while the runner is busy, so its notification waits in the queue; the
+    // logout then makes it stale before it is handled.
+    RunnerBlocker blocker;
+    ASSERT_TRUE(KuvocoreTest_AdvanceClock(30000));
+    EXPECT_EQ(KuvocoreTest_TimersFired(), 1);
+    Im_Loginout();
+  }
+  Settle();
+  EXPECT_TRUE(conn_.events().empty());
+  EXPECT_TRUE(DebugOutputReader::LinesStartingWith("[IM][CImMgr::OnTimerEvent]").empty());
+}
+
+TEST_F(ChatSessionTest, DisconnectionWhileLoggedOutStillArmsTheTimer) {
+  Im_RegConnCallBack(&conn_);
+  ASSERT_TRUE(Init());
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  ASSERT_TRUE(AdvanceClock(30000));
+  EXPECT_EQ(CountLosses(conn_.events()), 1u);
+}
+
+}  // namespace
+}  // namespace kuvo_test
