@@ -1,0 +1,292 @@
+// Demo section "30-fetch": KuvoFetch against a small HTTP server the demo starts on loopback,
+// then against every http(s) URL given on the demo's command line. Prints each result code.
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+using SocketHandle = SOCKET;
+#define KUVO_CLOSE_SOCKET closesocket
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+using SocketHandle = int;
+#define KUVO_CLOSE_SOCKET close
+#endif
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KuvoFetch.h"
+#include "base/runnable_function.h"
+#include "demo_section.h"
+#include "host/thread_service.h"
+#include "host/thread_task_runner.h"
+
+namespace {
+
+constexpr char kSection[] = "30-fetch";
+
+// One thread, one connection at a time: enough for a handful of demo requests.
+//   /hello -> 200 "hello from the demo server"; /missing -> 404; /flaky -> 500 on its first
+//   request, 200 afterwards; /echo -> 200 with the request body.
+class DemoServer {
+ public:
+  DemoServer() {
+#if defined(_WIN32)
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        listen(listener_, 16) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+      return;
+    }
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~DemoServer() {
+    stopping_ = true;
+    if (thread_.joinable()) {
+      // Wake the accept call with a connection of our own.
+      SocketHandle wake = socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in addr{};
+      addr.sin_family = AF_INET;
+      addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      addr.sin_port = htons(static_cast<uint16_t>(port_));
+      connect(wake, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+      KUVO_CLOSE_SOCKET(wake);
+      thread_.join();
+    }
+    KUVO_CLOSE_SOCKET(listener_);
+  }
+  int port() const {
+    return port_;
+  }
+
+ private:
+  void Serve() {
+    while (!stopping_) {
+      SocketHandle client = accept(listener_, nullptr, nullptr);
+      if (stopping_) {
+        KUVO_CLOSE_SOCKET(client);
+        return;
+      }
+      std::string in;
+      char buffer[2048];
+      size_t header_end = std::string::npos;
+      size_t body_length = 0;
+      for (;;) {
+        const int got = static_cast<int>(recv(client, buffer, sizeof(buffer), 0));
+        if (got <= 0) break;
+        in.append(buffer, static_cast<size_t>(got));
+        if (header_end == std::string::npos) {
+          header_end = in.find("\r\n\r\n");
+          if (header_end != std::string::npos) {
+            const auto cl = in.find("Content-Length: ");
+            if (cl != std::string::npos && cl < header_end) {
+              body_length = std::stoul(in.substr(cl + 16));
+            }
+          }
+        }
+        if (header_end != std::string::npos && in.size() >= header_end + 4 + body_length) break;
+        if (in.size() > 1 << 20) break;
+      }
+      const std::string body =
+          header_end == std::string::npos ? std::string() : in.substr(header_end + 4);
+      std::string status = "200 OK";
+      std::string answer;
+      if (in.find(" /hello") != std::string::npos) {
+        answer = "hello from the demo server";
+      } else if (in.find(" /flaky") != std::string::npos) {
+        if (flaky_calls_++ == 0) status = "500 Internal Server Error";
+        answer = "flaky answered";
+      } else if (in.find(" /echo") != std::string::npos) {
+        answer = body;
+      } else {
+        status = "404 Not Found";
+      }
+      const std::string out = "HTTP/1.1 " + status +
+                              "\r\nContent-Length: " + std::to_string(answer.size()) +
+                              "\r\nConnection: close\r\n\r\n" + answer;
+      send(client, out.data(), static_cast<int>(out.size()), 0);
+      KUVO_CLOSE_SOCKET(client);
+    }
+  }
+
+  SocketHandle listener_;
+  int port_ = 0;
+  int flaky_calls_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+class DemoRequest final : public IHttpRequest {
+ public:
+  DemoRequest(std::string url, int32_t method, int32_t content_type, std::string data,
+              uint32_t attempts)
+      : url_(std::move(url)),
+        method_(method),
+        content_type_(content_type),
+        data_(std::move(data)),
+        attempts_(attempts) {}
+  long AddRef() override { return ++refs_; }
+  long Release() override {
+    const long left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  std::string GetUrl() override { return url_; }
+  std::string GetData() override { return data_; }
+  void SetResponse(const std::string& response) override { response_ = response; }
+  void SetResultCode(int32_t code) override { code_ = code; }
+  uint32_t GetAttempts() override { return attempts_; }
+  int32_t GetMethod() override { return method_; }
+  int32_t GetContentType() override { return content_type_; }
+  uint32_t GetRetryDelay() override { return 200; }
+  std::map<std::string, std::string> GetHeaders() override { return {{"X-Demo", "kuvo"}}; }
+  std::string GetProxy() override { return std::string(); }
+  void Clone(IHttpRequest** out) override {
+    *out = new DemoRequest(url_, method_, content_type_, data_, attempts_);
+    (*out)->AddRef();
+  }
+  const std::string& url() const { return url_; }
+  const std::string& response() const { return response_; }
+  int32_t code() const { return code_; }
+
+ private:
+  std::atomic<long> refs_{0};
+  std::string url_;
+  int32_t method_;
+  int32_t content_type_;
+  std::string data_;
+  uint32_t attempts_;
+  std::string response_;
+  int32_t code_ = -1;
+};
+
+struct Outcomes {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::map<uint32_t, int32_t> codes;
+};
+Outcomes g_outcomes;
+
+void OnFetched(uint32_t id, IHttpRequest* request) {
+  auto* r = static_cast<DemoRequest*>(request);
+  std::string text = "request " + std::to_string(id) + " " + r->url() + " -> result code " +
+                     std::to_string(r->code());
+  if (r->code() == 0) {
+    const std::string head = r->response().substr(0, 60);
+    text += ", " + std::to_string(r->response().size()) + " bytes: \"" + head + "\"";
+  }
+  demo::Say(kSection, text);
+  std::lock_guard<std::mutex> lock(g_outcomes.mutex);
+  g_outcomes.codes[id] = r->code();
+  g_outcomes.changed.notify_all();
+}
+
+struct Planned {
+  Base::CSmartPtr<DemoRequest> request;
+  int32_t expected;  // -1: any (URLs from the command line)
+};
+
+void StartAll(std::vector<Planned>* plan, std::vector<uint32_t>* ids) {
+  for (auto& p : *plan) ids->push_back(HttpStartRequest(p.request.get(), &OnFetched));
+}
+
+int RunFetchDemo(const demo::DemoArgs& args) {
+  DemoServer server;
+  if (server.port() == 0) {
+    demo::Say(kSection, "could not start the local server");
+    return 1;
+  }
+  const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
+  demo::Say(kSection, "local server on " + base);
+
+  std::vector<Planned> plan = {
+      {Base::CSmartPtr<DemoRequest>(
+           new DemoRequest(base + "/hello", kHttpMethodGet, kHttpContentForm, "", 1)),
+       0},
+      {Base::CSmartPtr<DemoRequest>(
+           new DemoRequest(base + "/missing", kHttpMethodGet, kHttpContentForm, "", 3)),
+       404},
+      {Base::CSmartPtr<DemoRequest>(
+           new DemoRequest(base + "/flaky", kHttpMethodGet, kHttpContentForm, "try=1", 2)),
+       0},
+      {Base::CSmartPtr<DemoRequest>(new DemoRequest(base + "/echo", kHttpMethodPost,
+                                                    kHttpContentJson, "{\"demo\":true}", 1)),
+       0},
+      // A GET must use the form content type: this one cannot be set up.
+      {Base::CSmartPtr<DemoRequest>(
+           new DemoRequest(base + "/hello", kHttpMethodGet, kHttpContentJson, "", 1)),
+       kSetupFailed},
+  };
+  for (const auto& a : args.args) {
+    if (a.rfind("http://", 0) == 0 || a.rfind("https://", 0) == 0) {
+      plan.push_back({Base::CSmartPtr<DemoRequest>(
+                          new DemoRequest(a, kHttpMethodGet, kHttpContentForm, "", 1)),
+                      -1});
+    }
+  }
+
+  host::ThreadTaskRunner runner;
+  host::ThreadService service;
+  struct Session {
+    host::ThreadService* service;
+    host::ThreadTaskRunner* runner;
+    std::vector<Planned>* plan;
+    bool ok = false;
+    std::vector<uint32_t> ids;
+  } session{&service, &runner, &plan, false, {}};
+  // The exports are called on the runner's thread, as a host does.
+  runner.PostTask(Base::NewRunnableFunction(
+      +[](Session* s) {
+        s->ok = HttpInit(s->service, s->runner);
+        if (s->ok) StartAll(s->plan, &s->ids);
+      },
+      &session));
+  runner.WaitIdle();
+  const bool ok = session.ok;
+  const std::vector<uint32_t>& ids = session.ids;
+  int failures = ok ? 0 : 1;
+  if (ok) {
+    std::unique_lock<std::mutex> lock(g_outcomes.mutex);
+    const bool all = g_outcomes.changed.wait_for(lock, std::chrono::seconds(60), [&] {
+      for (uint32_t id : ids) {
+        if (id != 0 && !g_outcomes.codes.count(id)) return false;
+      }
+      return true;
+    });
+    if (!all) ++failures;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      auto it = g_outcomes.codes.find(ids[i]);
+      if (ids[i] == 0 || it == g_outcomes.codes.end()) {
+        ++failures;
+      } else if (plan[i].expected >= 0 && it->second != plan[i].expected) {
+        demo::Say(kSection, "unexpected result for " + plan[i].request->url());
+        ++failures;
+      }
+    }
+  }
+  runner.PostTask(Base::NewRunnableFunction(+[]() { HttpUnInit(); }));
+  runner.WaitIdle();
+  runner.Stop();
+  service.JoinAll();
+  return failures;
+}
+
+demo::DemoSection g_section(kSection, &RunFetchDemo);
+
+}  // namespace
