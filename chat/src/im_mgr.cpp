@@ -7,6 +7,7 @@
 
 #include "kuvocore_link.h"
 #include "msg_header.h"
+#include "requests_in_flight.h"
 #include "platform/code_page.h"
 #include "platform/debug_output.h"
 #include "platform/file_system.h"
@@ -120,6 +121,7 @@ void CImMgr::UnInit() {
   }
   if (!inited_) return;
   TIMUninit();
+  ForgetRequestsInFlight();
   inited_ = false;
   WriteLog("[IM][CImMgr::UnInit]");
 }

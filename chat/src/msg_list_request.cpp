@@ -7,6 +7,7 @@
 #include "message_convert.h"
 #include "peer_id.h"
 #include "request_forwarders.h"
+#include "requests_in_flight.h"
 
 namespace kuvochat {
 
@@ -76,7 +77,7 @@ bool CImMsgListRequest::Prepare(int32_t mode) {
 }
 
 void CImMsgListRequest::Issue() {
-  in_flight_ = self_.lock();
+  RequestsInFlight<CImMsgListRequest>::Get().Hold(self_.lock());
   const int count = SdkCount(count_);
   if (mode_ == 1) {
     SyncC2CRambleMsgs(conversation_, count, nullptr, &completion_);
@@ -90,9 +91,7 @@ void CImMsgListRequest::Issue() {
 }
 
 void CImMsgListRequest::OnPage(TIMMessageHandle* handles, int size, void* data) {
-  auto* request = static_cast<CImMsgListRequest*>(data);
-  if (request == nullptr) return;
-  std::shared_ptr<CImMsgListRequest> self = std::move(request->in_flight_);
+  std::shared_ptr<CImMsgListRequest> self = RequestsInFlight<CImMsgListRequest>::Get().Take(data);
   if (!self) return;
   // A negative size names no handles; it is still passed on as the SDK's count.
   TimMsgList page = ConvertMessages(handles, size > 0 ? static_cast<uint64_t>(size) : 0);
@@ -100,9 +99,7 @@ void CImMsgListRequest::OnPage(TIMMessageHandle* handles, int size, void* data) 
 }
 
 void CImMsgListRequest::OnPageError(int code, const char*, void* data) {
-  auto* request = static_cast<CImMsgListRequest*>(data);
-  if (request == nullptr) return;
-  std::shared_ptr<CImMsgListRequest> self = std::move(request->in_flight_);
+  std::shared_ptr<CImMsgListRequest> self = RequestsInFlight<CImMsgListRequest>::Get().Take(data);
   if (!self) return;
   ForwardMsgList(false, self->seq_, TimMsgList(), 0);
   for (int expired : kHistorySigExpiredCodes) {

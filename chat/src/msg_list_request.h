@@ -9,9 +9,8 @@
 // runner's thread. The SDK's routines run on an SDK thread (or inside the SDK call): they convert
 // the page there and forward it with the request's in-flight reference.
 //
-// Lifetime: shared, as CImSendRequest: the pending-history table holds one reference and the
-// request holds itself while the SDK holds its completion record, so an answer that arrives
-// after Im_UnInit never reaches freed memory.
+// Lifetime: shared, as CImSendRequest: the pending-history table holds one reference and
+// RequestsInFlight another while the SDK holds the completion record.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +60,6 @@ class CImMsgListRequest {
   TIMMessageHandle anchor_message_ = nullptr;
   TIMGetMsgCB completion_ = {nullptr, nullptr, nullptr};
   std::weak_ptr<CImMsgListRequest> self_;
-  std::shared_ptr<CImMsgListRequest> in_flight_;
 };
 
 }  // namespace kuvochat

@@ -6,6 +6,7 @@
 
 #include "base64_encode.h"
 #include "request_forwarders.h"
+#include "requests_in_flight.h"
 
 namespace kuvochat {
 
@@ -67,7 +68,7 @@ bool CImSendRequest::Prepare(const SdkPeer& peer, const std::string& desc,
 }
 
 void CImSendRequest::Issue(bool online_only) {
-  in_flight_ = self_.lock();
+  RequestsInFlight<CImSendRequest>::Get().Hold(self_.lock());
   if (online_only) {
     SendOnlineMsg(conversation_, message_, &completion_);
   } else {
@@ -85,10 +86,8 @@ void CImSendRequest::OnSendError(int code, const char*, void* data) {
 }
 
 void CImSendRequest::Complete(void* data, uint32_t code) {
-  auto* request = static_cast<CImSendRequest*>(data);
-  if (request == nullptr) return;
-  // The SDK answers once per send: the in-flight reference is taken exactly once.
-  std::shared_ptr<CImSendRequest> self = std::move(request->in_flight_);
+  // Found by address only: the request behind an unknown address may be gone.
+  std::shared_ptr<CImSendRequest> self = RequestsInFlight<CImSendRequest>::Get().Take(data);
   if (!self) return;
   const uint64_t seq = self->seq_;
   ForwardSendResult(code, seq, std::move(self));

@@ -4,11 +4,11 @@
 // SDK thread (or inside the send call) and only takes the request's in-flight reference and
 // forwards the outcome; everything else happens on the task runner's thread.
 //
-// Lifetime: shared. The manager's pending-send table holds one reference. While the SDK holds
-// the completion record, the request also holds itself; the completion routine hands that
-// reference on with the outcome to the manager's thread. A request that a later send with the same
-// number pushes out of the table, or that the manager drops at Im_UnInit, therefore stays valid
-// until the SDK has answered, and its SDK handles are destroyed when the last reference goes.
+// Lifetime: shared. The manager's pending-send table holds one reference; while the SDK holds
+// the completion record, RequestsInFlight holds another, which the completion routine hands on
+// with the outcome to the manager's thread. A request pushed out of the table by a later send
+// with the same number, or dropped with the manager, therefore stays valid until the SDK has
+// answered (or TIMUninit has returned), and its SDK handles go with the last reference.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +55,6 @@ class CImSendRequest {
   TIMMsgCustomElemHandle element_ = nullptr;
   TIMOfflineInfoHandle offline_ = nullptr;
   std::weak_ptr<CImSendRequest> self_;
-  std::shared_ptr<CImSendRequest> in_flight_;
 };
 
 }  // namespace kuvochat
