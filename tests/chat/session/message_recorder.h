@@ -27,6 +27,10 @@ class Timeline {
     std::lock_guard<std::mutex> lock(mutex_);
     return entries_;
   }
+  void clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+  }
 
  private:
   std::mutex mutex_;
