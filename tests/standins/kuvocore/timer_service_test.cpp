@@ -19,6 +19,12 @@ namespace {
 
 class Sink final : public Timer::ITimerEvent {
  public:
+  Sink() = default;
+  // As a real owner does: after this no call starts and a running one has ended.
+  ~Sink() { RemoveTimerCallBack(this); }
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+
   bool IsAlive() override { return alive.load(); }
   void OnTimer(uint32_t id) override {
     {
