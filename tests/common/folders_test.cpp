@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/file_system.h"
 #include "platform/registry_data.h"
 #include "temp_folder.h"
@@ -22,14 +25,15 @@ class ResolveDocumentsFolderTest : public ::testing::Test {
   // The test's stand-in for the "Shell Folders" key.
   std::wstring ShellFolders() const { return test_.path(L"Shell Folders"); }
 
-  void SetPersonal(uint32_t type, const std::vector<uint8_t>& data) {
+  // Stores the first `size` bytes of `data` (all of them by default).
+  void SetPersonal(uint32_t type, const std::vector<uint8_t>& data, size_t size = SIZE_MAX) {
     platform::RegistryKey key = nullptr;
     ASSERT_EQ(platform::kErrorSuccess,
               platform::CreateRegistryKey(TestRegistryKey::Root(), ShellFolders().c_str(),
                                           platform::kKeyAllAccess, &key, nullptr));
     ASSERT_EQ(platform::kErrorSuccess,
               platform::SetRegistryValue(key, L"Personal", type, data.data(),
-                                         static_cast<uint32_t>(data.size())));
+                                         static_cast<uint32_t>(std::min(size, data.size()))));
     platform::CloseRegistryKey(key);
   }
   void SetPersonal(const std::wstring& text) {
@@ -86,10 +90,11 @@ TEST_F(ResolveDocumentsFolderTest, ThePersonalValueIsReadWithin519BytesOfText) {
 
 TEST_F(ResolveDocumentsFolderTest, AnUnterminatedValueIsBoundedByItsSize) {
   // 259 characters without a terminator: 518 bytes, read in full and never past them.
+  // Windows counts a terminator that follows the given bytes in memory into the value, so the
+  // bytes after the text must not be one.
   const std::wstring text = L"C:\\" + std::wstring(256, L'u');
-  std::vector<uint8_t> data = platform::EncodeRegistryString(text);
-  data.resize(text.size() * sizeof(wchar_t));
-  SetPersonal(platform::kRegSz, data);
+  SetPersonal(platform::kRegSz, platform::EncodeRegistryString(text + L"#"),
+              text.size() * sizeof(wchar_t));
   EXPECT_EQ(text, Resolve(kSystemProfilePath));
 }
 

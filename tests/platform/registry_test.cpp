@@ -118,10 +118,13 @@ TEST_F(RegistryTest, ValuesOfEveryTypeReadBackAsWritten) {
 }
 
 TEST_F(RegistryTest, AStringWithoutTerminatorIsReturnedAsStored) {
+  // Windows counts a terminator that follows the given bytes in memory into the value, so the
+  // unit after the text must not be one.
   const std::wstring text = L"no terminator";
+  const std::wstring stored = text + L"#";
   const auto size_in_bytes = static_cast<uint32_t>(text.size() * sizeof(wchar_t));
   ASSERT_EQ(kErrorSuccess,
-            SetRegistryValue(test_.key(), L"Raw", kRegSz, text.data(), size_in_bytes));
+            SetRegistryValue(test_.key(), L"Raw", kRegSz, stored.data(), size_in_bytes));
   std::vector<wchar_t> buffer(text.size() + 8, L'#');
   uint32_t size = static_cast<uint32_t>(buffer.size() * sizeof(wchar_t));
   ASSERT_EQ(kErrorSuccess, QueryRegistryValue(test_.key(), L"Raw", nullptr, buffer.data(), &size));
