@@ -303,6 +303,7 @@ int main(int argc, char** argv) {
               per_level, kRounds, server.port());
   std::printf("KuvoFetch on a pooled thread service vs. raw libcurl on as many threads:\n");
   bool within = true;
+  int failures = 0;
   for (size_t level : levels) {
     const Result raw = Median(kRounds, [&] { return raw_run(level, per_level); });
     const Result fetch = Median(kRounds, [&] { return fetch_run(level, per_level); });
@@ -313,7 +314,8 @@ int main(int argc, char** argv) {
         "  ratio     in-flight %2zu: throughput %.3f   p50 latency %.2fx   p99 latency "
         "%.2fx\n",
         level, ratio, fetch.p50_us / raw.p50_us, fetch.p99_us / raw.p99_us);
-    if (ratio < 0.95 || raw.failures || fetch.failures) within = false;
+    if (ratio < 0.95) within = false;
+    failures += raw.failures + fetch.failures;
   }
   std::printf("fetch_bench: KuvoFetch throughput %s 5%% of the raw loop at every level\n",
               within ? "within" : "NOT within");
@@ -327,10 +329,12 @@ int main(int argc, char** argv) {
   for (size_t level : levels) {
     const Result fetch = fetch_run(level, per_level);
     Print("KuvoFetch", level, fetch);
+    failures += fetch.failures;
   }
   Unbind(&runner);
   runner.Stop();
   per_request.JoinAll();
   curl_global_cleanup();
-  return 0;
+  // The 5% aim is reported, not enforced (shared machines are noisy); failed requests are errors.
+  return failures == 0 ? 0 : 1;
 }

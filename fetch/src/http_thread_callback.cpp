@@ -31,6 +31,8 @@ void CHttpThreadCallBack::Run() {
     uint32_t transfer_result = kSetupFailed;
     uint32_t read_result = kSetupFailed;
     {
+      // Covers the clean-up too: closing a TLS connection writes to the socket.
+      SigpipeGuard no_sigpipe;
       CurlObj curl(share);
       curl.SetUrl(url_);
       curl.SetData(data_, content_type_);
@@ -38,10 +40,7 @@ void CHttpThreadCallBack::Run() {
       curl.SetHeaders(headers_);
       curl.SetResponseTarget(&response);
       curl.SetProxy(proxy_);
-      {
-        SigpipeGuard no_sigpipe;
-        transfer_result = curl.Perform();
-      }
+      transfer_result = curl.Perform();
       read_result = curl.ReadStatus(&status);
     }
     if (status == 404) {
