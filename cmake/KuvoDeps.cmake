@@ -7,8 +7,8 @@ add_library(kuvo_protobuf INTERFACE)
 find_program(KUVO_PROTOC protoc REQUIRED)
 
 if(WIN32)
-  # Filled in by the Windows dependency set-up (see KuvoWinDeps.cmake).
-  include(KuvoWinDeps OPTIONAL)
+  # The cross-built static libraries from the per-machine cache (see KuvoWinDeps.cmake).
+  include(KuvoWinDeps)
 else()
   find_package(CURL REQUIRED)
   target_link_libraries(kuvo_curl INTERFACE CURL::libcurl)
