@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,10 @@ void AppendToFile(const std::string& path, const char* data, std::size_t size) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
+  // A debug line is far below 4 GiB; the clamp only keeps the cast honest.
+  const DWORD length = static_cast<DWORD>(std::min<unsigned long long>(size, MAXDWORD));
   DWORD written = 0;
-  if (static_cast<unsigned long long>(size) <= 0xFFFFFFFFull) {
-    ::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
-  }
+  ::WriteFile(file, data, length, &written, nullptr);
   ::CloseHandle(file);
 }
 
