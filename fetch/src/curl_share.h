@@ -25,13 +25,16 @@ class CurlShare {
 
   CURLSH* handle() const { return share_; }
 
- private:
-  CurlShare() = default;
+  // The share's lock callbacks. `user` is the CurlShare; `handle` is never used (libcurl passes
+  // null for the share object's own lock). Kinds outside libcurl's range are ignored.
   static void Lock(CURL* handle, curl_lock_data data, curl_lock_access access, void* user);
   static void Unlock(CURL* handle, curl_lock_data data, void* user);
 
+ private:
+  CurlShare() = default;
+
   CURLSH* share_ = nullptr;
-  // One per lock kind, the share object's own included; kinds outside the range are ignored.
+  // One per lock kind, the share object's own included.
   platform::CriticalSection locks_[CURL_LOCK_DATA_LAST];
 };
 
