@@ -27,7 +27,7 @@ enum class Size {
   kWide
 };
 
-struct Spec {
+struct Field {
   bool left = false;
   bool plus = false;
   bool space = false;
@@ -51,8 +51,8 @@ class Formatter {
       }
       const wchar_t* start = p_;
       ++p_;
-      Spec spec;
-      if (!ParseSpec(&spec) || !Convert(spec)) {
+      Field field;
+      if (!ParseField(&field) || !Convert(field)) {
         out_ += start;  // malformed from here on: keep the text, read no more arguments
         break;
       }
@@ -73,29 +73,29 @@ class Formatter {
     return true;
   }
 
-  bool ParseSpec(Spec* spec) {
+  bool ParseField(Field* field) {
     for (;; ++p_) {
       if (*p_ == L'-')
-        spec->left = true;
+        field->left = true;
       else if (*p_ == L'+')
-        spec->plus = true;
+        field->plus = true;
       else if (*p_ == L' ')
-        spec->space = true;
+        field->space = true;
       else if (*p_ == L'#')
-        spec->alt = true;
+        field->alt = true;
       else if (*p_ == L'0')
-        spec->zero = true;
+        field->zero = true;
       else
         break;
     }
     if (*p_ == L'*') {
       ++p_;
       const long long width = va_arg(*args_, int);
-      if (width < 0) spec->left = true;
+      if (width < 0) field->left = true;
       const long long magnitude = width < 0 ? -width : width;
       if (magnitude > kMaxField) return false;
-      spec->width = static_cast<int>(magnitude);
-    } else if (!ParseNumber(&spec->width)) {
+      field->width = static_cast<int>(magnitude);
+    } else if (!ParseNumber(&field->width)) {
       return false;
     }
     if (*p_ == L'.') {
@@ -104,8 +104,8 @@ class Formatter {
         ++p_;
         const int precision = va_arg(*args_, int);
         if (precision > kMaxField) return false;
-        spec->precision = precision < 0 ? -1 : precision;
-      } else if (!ParseNumber(&spec->precision)) {
+        field->precision = precision < 0 ? -1 : precision;
+      } else if (!ParseNumber(&field->precision)) {
         return false;
       }
     }
@@ -113,70 +113,70 @@ class Formatter {
       case L'h':
         ++p_;
         if (*p_ == L'h')
-          ++p_, spec->size = Size::kChar;
+          ++p_, field->size = Size::kChar;
         else
-          spec->size = Size::kShort;
+          field->size = Size::kShort;
         break;
       case L'l':
         ++p_;
         if (*p_ == L'l')
-          ++p_, spec->size = Size::kLongLong;
+          ++p_, field->size = Size::kLongLong;
         else
-          spec->size = Size::kLong;
+          field->size = Size::kLong;
         break;
       case L'L':
-        ++p_, spec->size = Size::kLongDouble;
+        ++p_, field->size = Size::kLongDouble;
         break;
       case L'w':
-        ++p_, spec->size = Size::kWide;
+        ++p_, field->size = Size::kWide;
         break;
       case L'j':
-        ++p_, spec->size = Size::kIntMax;
+        ++p_, field->size = Size::kIntMax;
         break;
       case L'z':
-        ++p_, spec->size = Size::kSize;
+        ++p_, field->size = Size::kSize;
         break;
       case L't':
-        ++p_, spec->size = Size::kPtrDiff;
+        ++p_, field->size = Size::kPtrDiff;
         break;
       case L'I':
         ++p_;
         if (p_[0] == L'6' && p_[1] == L'4')
-          p_ += 2, spec->size = Size::kInt64;
+          p_ += 2, field->size = Size::kInt64;
         else if (p_[0] == L'3' && p_[1] == L'2')
-          p_ += 2, spec->size = Size::kInt32;
+          p_ += 2, field->size = Size::kInt32;
         else
-          spec->size = Size::kSize;
+          field->size = Size::kSize;
         break;
       default:
         break;
     }
     if (!*p_) return false;
-    spec->conversion = *p_++;
+    field->conversion = *p_++;
     return true;
   }
 
-  bool Convert(const Spec& spec) {
-    switch (spec.conversion) {
+  bool Convert(const Field& field) {
+    switch (field.conversion) {
       case L'%':
         out_ += L'%';
         return true;
       case L'd':
       case L'i':
-        return Signed(spec);
+        return Signed(field);
       case L'u':
       case L'o':
       case L'x':
       case L'X':
-        return Unsigned(spec);
+        return Unsigned(field);
       case L'p':
-        return Pointer(spec);
+        return Pointer(field);
       case L'c':
       case L'C':
-        return Character(spec);
+        return Character(field);
       case L's':
       case L'S':
-        return String(spec);
+        return String(field);
       case L'f':
       case L'F':
       case L'e':
@@ -185,15 +185,15 @@ class Formatter {
       case L'G':
       case L'a':
       case L'A':
-        return Floating(spec);
+        return Floating(field);
       default:
         return false;  // unknown, and %n, which would write through an argument
     }
   }
 
-  bool Signed(const Spec& spec) {
+  bool Signed(const Field& field) {
     long long value = 0;
-    switch (spec.size) {
+    switch (field.size) {
       case Size::kDefault:
       case Size::kInt32:
         value = va_arg(*args_, int);
@@ -227,17 +227,17 @@ class Formatter {
     std::wstring sign;
     if (negative)
       sign = L"-";
-    else if (spec.plus)
+    else if (field.plus)
       sign = L"+";
-    else if (spec.space)
+    else if (field.space)
       sign = L" ";
-    EmitInteger(spec, sign, Digits(magnitude, 10, false), magnitude == 0);
+    EmitInteger(field, sign, Digits(magnitude, 10, false), magnitude == 0);
     return true;
   }
 
-  bool Unsigned(const Spec& spec) {
+  bool Unsigned(const Field& field) {
     unsigned long long value = 0;
-    switch (spec.size) {
+    switch (field.size) {
       case Size::kDefault:
       case Size::kInt32:
         value = va_arg(*args_, unsigned int);
@@ -265,34 +265,34 @@ class Formatter {
       default:
         return false;
     }
-    const wchar_t c = spec.conversion;
+    const wchar_t c = field.conversion;
     const unsigned base = c == L'o' ? 8 : (c == L'u' ? 10 : 16);
     std::wstring digits = Digits(value, base, c == L'X');
     std::wstring prefix;
-    if (spec.alt && value != 0) {
+    if (field.alt && value != 0) {
       if (c == L'x') prefix = L"0x";
       if (c == L'X') prefix = L"0X";
     }
-    if (spec.alt && c == L'o' &&
-        (spec.precision < 0 || static_cast<size_t>(spec.precision) <= digits.size())) {
+    if (field.alt && c == L'o' &&
+        (field.precision < 0 || static_cast<size_t>(field.precision) <= digits.size())) {
       if (digits != L"0") digits.insert(0, L"0");
     }
-    EmitInteger(spec, prefix, digits, value == 0);
+    EmitInteger(field, prefix, digits, value == 0);
     return true;
   }
 
-  bool Pointer(const Spec& spec) {
+  bool Pointer(const Field& field) {
     const auto value = reinterpret_cast<std::uintptr_t>(va_arg(*args_, void*));
     std::wstring digits = Digits(value, 16, true);
     digits.insert(0, sizeof(void*) * 2 - digits.size(), L'0');
-    Pad(spec, digits);
+    Pad(field, digits);
     return true;
   }
 
-  bool Character(const Spec& spec) {
-    const bool narrow = spec.conversion == L'C'
-                            ? spec.size != Size::kLong && spec.size != Size::kWide
-                            : spec.size == Size::kShort;
+  bool Character(const Field& field) {
+    const bool narrow = field.conversion == L'C'
+                            ? field.size != Size::kLong && field.size != Size::kWide
+                            : field.size == Size::kShort;
     const int raw = va_arg(*args_, int);
     std::wstring text;
     if (narrow) {
@@ -301,14 +301,14 @@ class Formatter {
     } else {
       text.assign(1, static_cast<wchar_t>(raw));
     }
-    Pad(spec, text);
+    Pad(field, text);
     return true;
   }
 
-  bool String(const Spec& spec) {
-    const bool narrow = spec.conversion == L'S'
-                            ? spec.size != Size::kLong && spec.size != Size::kWide
-                            : spec.size == Size::kShort;
+  bool String(const Field& field) {
+    const bool narrow = field.conversion == L'S'
+                            ? field.size != Size::kLong && field.size != Size::kWide
+                            : field.size == Size::kShort;
     std::wstring text;
     if (narrow) {
       const char* s = va_arg(*args_, const char*);
@@ -317,7 +317,7 @@ class Formatter {
       } else {
         // Never read past the precision: the argument need not be terminated within it.
         std::size_t n = 0;
-        while ((spec.precision < 0 || n < static_cast<std::size_t>(spec.precision)) && s[n]) ++n;
+        while ((field.precision < 0 || n < static_cast<std::size_t>(field.precision)) && s[n]) ++n;
         text = Utf8ToWide(s, n);
       }
     } else {
@@ -326,35 +326,35 @@ class Formatter {
         text = L"(null)";
       } else {
         std::size_t n = 0;
-        while ((spec.precision < 0 || n < static_cast<std::size_t>(spec.precision)) && s[n]) ++n;
+        while ((field.precision < 0 || n < static_cast<std::size_t>(field.precision)) && s[n]) ++n;
         text.assign(s, n);
       }
     }
-    if (spec.precision >= 0 && text.size() > static_cast<std::size_t>(spec.precision)) {
-      text.resize(static_cast<std::size_t>(spec.precision));
+    if (field.precision >= 0 && text.size() > static_cast<std::size_t>(field.precision)) {
+      text.resize(static_cast<std::size_t>(field.precision));
     }
-    Pad(spec, text);
+    Pad(field, text);
     return true;
   }
 
-  bool Floating(const Spec& spec) {
+  bool Floating(const Field& field) {
     // The C library does the digits; its format is built here from checked parts only.
     std::string fmt = "%";
-    if (spec.left) fmt += '-';
-    if (spec.plus) fmt += '+';
-    if (spec.space) fmt += ' ';
-    if (spec.alt) fmt += '#';
-    if (spec.zero) fmt += '0';
+    if (field.left) fmt += '-';
+    if (field.plus) fmt += '+';
+    if (field.space) fmt += ' ';
+    if (field.alt) fmt += '#';
+    if (field.zero) fmt += '0';
     fmt += "*.*";
-    const int precision = spec.precision < 0 ? 6 : spec.precision;
+    const int precision = field.precision < 0 ? 6 : field.precision;
     std::string text;
-    if (spec.size == Size::kLongDouble) {
+    if (field.size == Size::kLongDouble) {
       fmt += 'L';
-      fmt += static_cast<char>(spec.conversion);
-      text = PrintNarrow(fmt, spec.width, precision, va_arg(*args_, long double));
+      fmt += static_cast<char>(field.conversion);
+      text = PrintNarrow(fmt, field.width, precision, va_arg(*args_, long double));
     } else {
-      fmt += static_cast<char>(spec.conversion);
-      text = PrintNarrow(fmt, spec.width, precision, va_arg(*args_, double));
+      fmt += static_cast<char>(field.conversion);
+      text = PrintNarrow(fmt, field.width, precision, va_arg(*args_, double));
     }
     out_ += Utf8ToWide(text.data(), text.size());
     return true;
@@ -385,25 +385,25 @@ class Formatter {
   }
 
   // Sign or prefix, zeros up to the precision, the digits; padded to the width.
-  void EmitInteger(const Spec& spec, const std::wstring& prefix, std::wstring digits, bool zero) {
-    if (spec.precision == 0 && zero) digits.clear();
-    if (spec.precision > 0 && digits.size() < static_cast<std::size_t>(spec.precision)) {
-      digits.insert(0, static_cast<std::size_t>(spec.precision) - digits.size(), L'0');
+  void EmitInteger(const Field& field, const std::wstring& prefix, std::wstring digits, bool zero) {
+    if (field.precision == 0 && zero) digits.clear();
+    if (field.precision > 0 && digits.size() < static_cast<std::size_t>(field.precision)) {
+      digits.insert(0, static_cast<std::size_t>(field.precision) - digits.size(), L'0');
     }
-    const bool zero_pad = spec.zero && !spec.left && spec.precision < 0;
+    const bool zero_pad = field.zero && !field.left && field.precision < 0;
     std::wstring body = prefix + digits;
-    if (zero_pad && body.size() < static_cast<std::size_t>(spec.width)) {
-      body.insert(prefix.size(), static_cast<std::size_t>(spec.width) - body.size(), L'0');
+    if (zero_pad && body.size() < static_cast<std::size_t>(field.width)) {
+      body.insert(prefix.size(), static_cast<std::size_t>(field.width) - body.size(), L'0');
     }
-    Pad(spec, body);
+    Pad(field, body);
   }
 
-  void Pad(const Spec& spec, const std::wstring& text) {
-    const std::size_t width = static_cast<std::size_t>(spec.width);
+  void Pad(const Field& field, const std::wstring& text) {
+    const std::size_t width = static_cast<std::size_t>(field.width);
     const std::size_t fill = text.size() < width ? width - text.size() : 0;
-    if (!spec.left) out_.append(fill, L' ');
+    if (!field.left) out_.append(fill, L' ');
     out_ += text;
-    if (spec.left) out_.append(fill, L' ');
+    if (field.left) out_.append(fill, L' ');
   }
 
   const wchar_t* p_;
