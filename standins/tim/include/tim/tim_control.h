@@ -55,10 +55,10 @@ struct MessageSpec {
 };
 
 // A message with one custom element whose data is `data_base64`.
-MessageSpec CustomMessage(TIMConversationType conv_type, const std::string& peer,
-                          const std::string& sender, const std::string& data_base64,
-                          const std::string& desc = std::string(),
-                          const std::string& ext = std::string());
+TIM_DECL MessageSpec CustomMessage(TIMConversationType conv_type, const std::string& peer,
+                                   const std::string& sender, const std::string& data_base64,
+                                   const std::string& desc = std::string(),
+                                   const std::string& ext = std::string());
 
 struct LoginScript {
   int result = 0;              // what TIMLogin answers
