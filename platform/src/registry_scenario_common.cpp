@@ -169,19 +169,28 @@ bool ParseKeyName(const std::string& name, RegistryScenarioKey* key, std::string
     }
   }
   if (!known) return LineReader::Reason(reason, "unknown root \"" + root + "\"");
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      return LineReader::Reason(reason, "a key name may not contain control characters");
+    }
+  }
   std::wstring path;
   if (slash != std::string::npos && !Utf8ToWide(name.substr(slash + 1), &path)) {
     return LineReader::Reason(reason, "key name is not valid UTF-8");
   }
-  // Stray separators ("a\\\\b", a trailing '\\') name the same key.
+  // Stray separators ("a\\\\b", a trailing '\\') and blanks around names name the same key.
   key->path.clear();
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find(L'\\', start);
     if (end == std::wstring::npos) end = path.size();
-    if (end > start) {
+    size_t first = start;
+    size_t last = end;
+    while (first < last && (path[first] == L' ' || path[first] == L'\t')) ++first;
+    while (last > first && (path[last - 1] == L' ' || path[last - 1] == L'\t')) --last;
+    if (last > first) {
       if (!key->path.empty()) key->path.push_back(L'\\');
-      key->path.append(path, start, end - start);
+      key->path.append(path, first, last - first);
     }
     start = end + 1;
   }
@@ -272,6 +281,9 @@ bool ParseLine(const std::string& line, std::vector<RegistryScenarioKey>* keys,
   }
   RegistryScenarioValue value;
   if (!reader.Take('@') && !reader.Quoted(&value.name, reason)) return false;
+  if (value.name.find(L'\0') != std::wstring::npos) {
+    return LineReader::Reason(reason, "a value name may not contain a null character");
+  }
   if (!reader.Take('=')) return LineReader::Reason(reason, "expected '='");
   std::string kind;
   if (!reader.Word(':', &kind, reason)) return false;

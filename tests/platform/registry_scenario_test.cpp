@@ -25,7 +25,7 @@ TEST(RegistryScenarioTest, ParsesKeysFlagsAndEveryValueForm) {
       "\"Bin\"=hex:00,ff,1\n"
       "\"Empty\"=hex:\n"
       "\"Typed\"=hex(7):41,00\n"
-      "[HKCU\\\\Software\\Kuvo\\]\r\n";
+      "[HKCU\\\\ Software \\Kuvo\\]\r\n";
   std::vector<RegistryScenarioKey> keys;
   std::string error;
   ASSERT_TRUE(ParseRegistryScenario(text, &keys, &error)) << error;
@@ -63,7 +63,7 @@ TEST(RegistryScenarioTest, ParsesKeysFlagsAndEveryValueForm) {
 
 TEST(RegistryScenarioTest, ReportsTheLineOfAnError) {
   const struct {
-    const char* text;
+    std::string text;
     const char* error;
   } cases[] = {
       {"\"A\"=sz:\"x\"\n", "line 1: a key line must come first"},
@@ -79,6 +79,9 @@ TEST(RegistryScenarioTest, ReportsTheLineOfAnError) {
       {"[HKLM\\K]\n!read-only\n", "line 2: unknown flag \"!read-only\""},
       {"[HKLM\\K]\n\"A\"=sz:\"\xFF\"\n", "line 2: text is not valid UTF-8"},
       {"[HKLM\\K]\n\"A\"=multi_sz:\"a\",\"\"\n", "line 2: a multi_sz text may not be empty"},
+      {"[HKLM\\K\tL]\n", "line 1: a key name may not contain control characters"},
+      {std::string("[HKLM\\K]\n\"A\0B\"=dword:1\n", 23),
+       "line 2: a value name may not contain a null character"},
   };
   for (const auto& c : cases) {
     std::vector<RegistryScenarioKey> keys;

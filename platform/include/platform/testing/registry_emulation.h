@@ -11,6 +11,8 @@
 //   [HKEY_LOCAL_MACHINE\SYSTEM\Path]   a key (created with its parents); values below belong to it.
 //                                      Roots: HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,
 //                                      HKEY_LOCAL_MACHINE, HKEY_USERS, or HKCR, HKCU, HKLM, HKU.
+//                                      Blanks around names and stray '\' are ignored;
+//                                      control characters are refused.
 //   !deny-write                        opening this key with any write right answers
 //                                      kErrorAccessDenied (a read-only key, as for a normal user)
 //   "Name"=sz:"text"                   REG_SZ, stored with its terminator
