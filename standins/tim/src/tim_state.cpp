@@ -76,6 +76,7 @@ TIMConversationHandle State::NewSdkConversation(TIMConversationType type, const 
 }
 
 void State::Log(const std::string& name, std::vector<std::string> args) {
+  if (!call_log_enabled) return;
   calls.push_back({name, std::move(args)});
 }
 
@@ -110,6 +111,7 @@ void State::StoreMessage(const MessageData& message) {
 
 void State::ResetLocked() {
   calls.clear();
+  call_log_enabled = true;
   misuses.clear();
   conversations.clear();
   initialized = false;

@@ -59,6 +59,7 @@ class State {
 
   void Log(const std::string& name, std::vector<std::string> args);
   std::vector<tim_control::CallRecord> calls;
+  bool call_log_enabled = true;  // off only for benchmarks (SetCallLogging)
 
   // Store, newest activity first.
   std::vector<StoredConversation> conversations;

@@ -130,6 +130,9 @@ TIM_DECL std::vector<CallRecord> CallLog();
 TIM_DECL std::vector<CallRecord> CallsNamed(const std::string& name);
 TIM_DECL size_t CountCalls(const std::string& name);
 TIM_DECL void ClearCallLog();
+// Benchmarks switch the call log off so that its growth does not dominate what they measure.
+// Reset switches it on again.
+TIM_DECL void SetCallLogging(bool on);
 
 // Handles made by Create* (and CreateTIMMessageHandleFromData) not yet destroyed.
 TIM_DECL size_t LiveHandleCount();

@@ -1,0 +1,294 @@
+// chat_pipeline_bench: KuvoChat's message paths through the shared library, against the IM SDK
+// and Kuvocore stand-ins, each with a baseline measured in the same run.
+//
+// Inbound: messages per second from the SDK's callback thread to the host's OnNewMsgs, for 1 KB
+// custom payloads in batches of 1, 20 and 200. Two reference runs split the cost:
+//   sdk only   the stand-in delivers the same batches to a routine that only counts them (what
+//              the SDK itself costs: building its message objects, its callback thread);
+//   baseline   the same records, already converted, posted through the same task runner to the
+//              same host callback (the thread hop and the host call, without conversion).
+// The pipeline's cost beyond "sdk only" is KuvoChat's: conversion on the SDK thread plus the hop.
+//
+// Send: Im_SendMsg calls per second through to OnSendResult (1 KB payloads, wrapped), against
+// the same SDK calls made directly with a completion posted to the same runner.
+//
+//   chat_pipeline_bench [messages-per-run]      (default 20000)
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "KuvoChat.h"
+#include "base/runnable_function.h"
+#include "base/task_runner.h"
+#include "kuvocore.h"
+#include "kuvocore_control.h"
+#include "tim/tim_c.h"
+#include "tim/tim_control.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Counts what arrives and lets the main thread wait for a total, without sleeping.
+class Counter {
+ public:
+  void Reset() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    count_ = 0;
+  }
+  void Add(size_t n) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    count_ += n;
+    cv_.notify_all();
+  }
+  void WaitFor(size_t total) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return count_ >= total; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  size_t count_ = 0;
+};
+
+Counter g_received;
+Counter g_sent;
+
+class BenchMsgs : public IMsgCallBack {
+ public:
+  void OnNewMsgs(const TimMsgList* msgs) override {
+    size_t bytes = 0;
+    for (const auto& m : *msgs) bytes += m.content.size();
+    if (bytes == 0) std::abort();
+    g_received.Add(msgs->size());
+  }
+  void OnSendResult(bool sent, uint64_t, const tagTimMsgInfo* msg) override {
+    if (!sent || msg->content.empty()) std::abort();
+    g_sent.Add(1);
+  }
+  void OnMsgListResult(uint64_t, const TimMsgList*, bool) override {}
+};
+
+std::string Base64(const std::string& bytes) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t v = (uint32_t{static_cast<uint8_t>(bytes[i])} << 16) |
+                       (uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8) |
+                       static_cast<uint8_t>(bytes[i + 2]);
+    for (int s = 18; s >= 0; s -= 6) out.push_back(kAlphabet[(v >> s) & 0x3F]);
+  }
+  if (i < bytes.size()) {
+    uint32_t v = uint32_t{static_cast<uint8_t>(bytes[i])} << 16;
+    if (i + 1 < bytes.size()) v |= uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8;
+    out.push_back(kAlphabet[(v >> 18) & 0x3F]);
+    out.push_back(kAlphabet[(v >> 12) & 0x3F]);
+    out.push_back(i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 0x3F] : '=');
+    out.push_back('=');
+  }
+  return out;
+}
+
+std::string Payload(std::mt19937* random) {
+  std::string payload(1024, '\0');
+  for (char& c : payload) c = static_cast<char>((*random)() & 0xFF);
+  return payload;
+}
+
+double PerSecond(size_t n, Clock::time_point start) {
+  return static_cast<double>(n) / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// --- inbound -----------------------------------------------------------------------------
+
+std::vector<tim_control::MessageSpec> Batch(size_t size, const std::string& data) {
+  std::vector<tim_control::MessageSpec> batch;
+  for (size_t i = 0; i < size; ++i) {
+    tim_control::MessageSpec spec =
+        tim_control::CustomMessage(kCnvC2C, "100", "100", data, "desc", "");
+    spec.store = false;
+    batch.push_back(spec);
+  }
+  return batch;
+}
+
+double DeliverThroughSdk(size_t total, size_t batch_size, const std::string& data) {
+  const auto batch = Batch(batch_size, data);
+  g_received.Reset();
+  const auto start = Clock::now();
+  for (size_t sent = 0; sent < total; sent += batch_size) tim_control::DeliverNewMessages(batch);
+  g_received.WaitFor(total / batch_size * batch_size);
+  return PerSecond(total / batch_size * batch_size, start);
+}
+
+void CountOnly(TIMMessageHandle*, uint32_t n, void*) {
+  g_received.Add(n);
+}
+TIMMessageCB g_count_only = {&CountOnly, nullptr};
+
+BenchMsgs* g_baseline_host = nullptr;
+void BaselineDeliver(TimMsgList msgs) {
+  g_baseline_host->OnNewMsgs(&msgs);
+}
+
+double DeliverThroughRunner(Base::ITaskRunner* runner, size_t total, size_t batch_size,
+                            const tagTimMsgInfo& record) {
+  const TimMsgList batch(batch_size, record);
+  g_received.Reset();
+  const auto start = Clock::now();
+  for (size_t sent = 0; sent < total; sent += batch_size) {
+    runner->PostTask(Base::NewRunnableFunction(&BaselineDeliver, batch));
+  }
+  g_received.WaitFor(total / batch_size * batch_size);
+  return PerSecond(total / batch_size * batch_size, start);
+}
+
+// --- send ----------------------------------------------------------------------------------
+
+// The baseline's request: the same SDK handles, freed on the runner once the outcome is there.
+struct RawSend {
+  TIMConversationHandle conversation = nullptr;
+  TIMMessageHandle message = nullptr;
+  TIMMsgCustomElemHandle element = nullptr;
+  TIMCommCB completion = {nullptr, nullptr, nullptr};
+};
+
+Base::ITaskRunner* g_runner = nullptr;
+
+void FinishRawSend(RawSend* send) {
+  DestroyConversation(send->conversation);
+  DestroyTIMMessage(send->message);
+  DestroyElem(send->element);
+  delete send;
+  g_sent.Add(1);
+}
+void RawSendDone(void* data) {
+  g_runner->PostTask(Base::NewRunnableFunction(&FinishRawSend, static_cast<RawSend*>(data)));
+}
+void RawSendFailed(int, const char*, void*) {
+  std::abort();
+}
+
+double SendDirect(size_t total, const std::string& base64) {
+  g_sent.Reset();
+  const auto start = Clock::now();
+  for (size_t i = 0; i < total; ++i) {
+    auto* send = new RawSend;
+    send->conversation = CreateConversation();
+    TIMGetConversation(send->conversation, kCnvC2C, "100");
+    send->message = CreateTIMMessage();
+    send->element = CreateCustomElemHandle();
+    SetCustomElemData(send->element, base64.data(), static_cast<uint32_t>(base64.size()));
+    SetCustomElemDesc(send->element, "desc", 4);
+    SetCustomElemExt(send->element, "", 0);
+    AddElem(send->message, send->element);
+    send->completion = {&RawSendDone, &RawSendFailed, send};
+    SendMsg(send->conversation, send->message, &send->completion);
+  }
+  g_sent.WaitFor(total);
+  return PerSecond(total, start);
+}
+
+double SendThroughKuvoChat(size_t total, const std::string& payload) {
+  g_sent.Reset();
+  tagTimSendMsgInfo info;
+  info.cmd = 1001;
+  info.peerKind = 9;
+  info.peerId = 100;
+  info.pushText = "desc";
+  info.payload = payload;
+  const auto start = Clock::now();
+  for (size_t i = 0; i < total; ++i) {
+    info.msgId = Im_CreateNewSeq();
+    if (!Im_SendMsg(&info, false, true)) std::abort();
+  }
+  g_sent.WaitFor(total);
+  return PerSecond(total, start);
+}
+
+void Settle() {
+  for (int i = 0; i < 3; ++i) {
+    tim_control::WaitIdle();
+    KuvocoreTest_WaitRunnerIdle();
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t total = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20000;
+  if (total < 200) return 2;
+  if (!Kuvocore_Startup()) return 3;
+  void* object = nullptr;
+  GetKuvocoreObject(kKuvocoreTaskRunner, &object);
+  g_runner = static_cast<Base::ITaskRunner*>(object);
+  tim_control::Reset();
+  tim_control::SetCallLogging(false);
+
+  std::mt19937 random(11);
+  const std::string payload = Payload(&random);
+  const std::string data = Base64(payload);
+  BenchMsgs host;
+  g_baseline_host = &host;
+
+  // SDK only: before Im_Init the stand-in's message routine is the counting one.
+  TIMSetMessageCallBack(&g_count_only);
+  double sdk_only[3];
+  const size_t batches[3] = {1, 20, 200};
+  for (int i = 0; i < 3; ++i) sdk_only[i] = DeliverThroughSdk(total, batches[i], data);
+
+  Im_RegMsgCallBack(&host);
+  if (!Im_Init(1400012345, 0, L"/tmp/kuvo_chat_bench")) return 4;
+  if (!Im_Login(900100200300ull, "36862", "bench")) return 5;
+  Settle();
+  Im_NotifyReleaseData();
+
+  tagTimMsgInfo record;
+  record.peerKind = 9;
+  record.peerId = 100;
+  record.content = payload;
+  record.desc = "desc";
+  record.locator.peer = "100";
+  record.locator.sender = "100";
+  record.locator.status = 2;
+  record.locator.convType = 1;
+
+  std::printf("inbound, 1 KB payloads, %zu messages per run (messages/s)\n", total);
+  std::printf("%-7s %12s %12s %12s %10s %14s\n", "batch", "pipeline", "baseline", "sdk only",
+              "base/pipe", "conv us/msg");
+  for (int i = 0; i < 3; ++i) {
+    const double pipeline = DeliverThroughSdk(total, batches[i], data);
+    const double baseline = DeliverThroughRunner(g_runner, total, batches[i], record);
+    // Per message: pipeline time minus what the SDK alone and the plain hop take.
+    const double conversion_us = (1e6 / pipeline) - (1e6 / sdk_only[i]) - (1e6 / baseline);
+    std::printf("%-7zu %12.0f %12.0f %12.0f %10.2f %14.2f\n", batches[i], pipeline, baseline,
+                sdk_only[i], baseline / pipeline, conversion_us);
+  }
+
+  const size_t sends = total / 4;
+  const double direct = SendDirect(sends, data);
+  const double kuvochat = SendThroughKuvoChat(sends, payload);
+  std::printf("\nsend, 1 KB payloads, %zu sends (sends/s)\n", sends);
+  std::printf("%-12s %12s %10s\n", "Im_SendMsg", "raw SDK", "raw/ours");
+  std::printf("%-12.0f %12.0f %10.2f\n", kuvochat, direct, direct / kuvochat);
+
+  Im_UnInit();
+  Settle();
+  const size_t live = tim_control::LiveHandleCount();
+  Kuvocore_Shutdown();
+  if (live != 0) {
+    std::fprintf(stderr, "%zu SDK handles left alive\n", live);
+    return 6;
+  }
+  return 0;
+}
