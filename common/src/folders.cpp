@@ -17,9 +17,8 @@ constexpr wchar_t kSystemProfileMark[] = L"systemprofile";
 constexpr wchar_t kDataFolderName[] = L"Kuvo 10.0";
 constexpr wchar_t kLogFolderName[] = L"Log";
 
-// The value is read with a limit of 519 bytes of UTF-16 text; the limit is scaled to the
-// platform's wchar_t so that it admits the same number of characters everywhere.
-constexpr uint32_t kPersonalDataLimit = 519 * sizeof(wchar_t) / 2;
+// The value is read with a limit of 519 bytes of UTF-16 text.
+constexpr uint32_t kPersonalDataLimit = platform::WideByteLimit(519);
 constexpr size_t kPathBufferUnits = 520;
 static_assert(kPersonalDataLimit < kPathBufferUnits * sizeof(wchar_t),
               "the read must leave the buffer's last unit zero");

@@ -45,6 +45,14 @@ TEST(RegistryDataTest, MultiStringsSplitAndToleratesAMissingFinalTerminator) {
   EXPECT_TRUE(DecodeRegistryMultiString(nullptr, 0).empty());
 }
 
+TEST(RegistryDataTest, ByteLimitsKeepTheirNumberOfCharacters) {
+  // 256 bytes of UTF-16 hold 127 characters and a terminator, on every platform.
+  const uint32_t limit = WideByteLimit(256);
+  EXPECT_EQ(128u, limit / sizeof(wchar_t));
+  EXPECT_EQ(EncodeRegistryString(std::wstring(127, L'x')).size(), limit);
+  EXPECT_GT(EncodeRegistryString(std::wstring(128, L'x')).size(), limit);
+}
+
 TEST(RegistryDataTest, DwordsAreLittleEndianAndNeedFourBytes) {
   EXPECT_EQ((std::vector<uint8_t>{0x0F, 0x27, 0, 0}), EncodeRegistryDword(9999));
   EXPECT_EQ((std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 0x80}),

@@ -11,6 +11,13 @@
 
 namespace platform {
 
+// A read limit stated in bytes of UTF-16 text (as Windows code states it), scaled to the
+// platform's wchar_t so that it admits the same number of characters everywhere: the same
+// number on Windows, twice it where wchar_t has four bytes.
+constexpr uint32_t WideByteLimit(uint32_t utf16_bytes) {
+  return static_cast<uint32_t>(utf16_bytes * sizeof(wchar_t) / 2);
+}
+
 // REG_SZ / REG_EXPAND_SZ data: the text and one terminator.
 std::vector<uint8_t> EncodeRegistryString(const std::wstring& text);
 // REG_MULTI_SZ data: each text with its terminator, then one more terminator. An empty list is
