@@ -48,6 +48,9 @@ TEST(FileSystemTest, FolderCreationFailures) {
   TempFolder temp;
   const std::filesystem::path file = temp.path() / "file.txt";
   std::ofstream(file) << "x";
+  // A file of that name is there already: nothing to create, and the file stays a file.
+  EXPECT_EQ(kErrorAlreadyExists, CreateFolderTree(file.wstring().c_str()));
+  EXPECT_TRUE(std::filesystem::is_regular_file(file));
   const ErrorCode below_file = CreateFolderTree((file / "child").wstring().c_str());
   EXPECT_NE(kErrorSuccess, below_file);
   EXPECT_NE(kErrorAlreadyExists, below_file);
