@@ -1,16 +1,16 @@
 #include "im_mgr.h"
 
-#include <cwchar>
 #include <sstream>
 #include <utility>
 #include <vector>
 
-#include "kuvocore_link.h"
+#include "common/kuvo_bindings.h"
+#include "common/text_conversion.h"
 #include "msg_header.h"
-#include "requests_in_flight.h"
 #include "platform/code_page.h"
 #include "platform/debug_output.h"
 #include "platform/file_system.h"
+#include "requests_in_flight.h"
 #include "sdk_routines.h"
 #include "tim/tim_c.h"
 #include "time_event.h"
@@ -20,6 +20,7 @@ namespace kuvochat {
 namespace {
 
 constexpr uint32_t kDisconnectTimeoutMs = 30000;
+constexpr int kKuvocoreTaskRunnerKind = 2;
 constexpr int kSdkLogLevel = 3;
 constexpr int kSdkMode = 1;
 
@@ -28,27 +29,6 @@ std::shared_ptr<CImMgr> g_instance;
 
 const char* Flag(bool value) {
   return value ? "1" : "0";
-}
-
-// The data path in the ANSI code page: a 1024-byte buffer first, the exact size when that is
-// too small, empty when the conversion fails.
-std::string ToAnsiPath(const wchar_t* path) {
-  if (path == nullptr) return std::string();
-  const size_t length = std::wcslen(path);
-  if (length == 0 || length > static_cast<size_t>(INT32_MAX)) return std::string();
-  const int source_length = static_cast<int>(length);
-  char small[1024] = {};
-  int written = platform::WideToMultiByte(platform::kCodePageAcp, 0, path, source_length, small,
-                                          sizeof(small), nullptr, nullptr);
-  if (written > 0) return std::string(small, static_cast<size_t>(written));
-  const int needed = platform::WideToMultiByte(platform::kCodePageAcp, 0, path, source_length,
-                                               nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string();
-  std::vector<char> large(static_cast<size_t>(needed));
-  written = platform::WideToMultiByte(platform::kCodePageAcp, 0, path, source_length, large.data(),
-                                      needed, nullptr, nullptr);
-  if (written <= 0 || written > needed) return std::string();
-  return std::string(large.data(), static_cast<size_t>(written));
 }
 
 }  // namespace
@@ -86,7 +66,9 @@ bool CImMgr::Init(uint64_t app_id, uint32_t /*ignored*/, const wchar_t* data_pat
     WriteLog("[IM][CImMgr::Init]Repetitive initialization");
     return true;
   }
-  Base::ITaskRunner* runner = kuvocore::GetTaskRunner();
+  void* object = nullptr;
+  kuvo::GetKuvocoreObject(kKuvocoreTaskRunnerKind, &object);
+  auto* runner = static_cast<Base::ITaskRunner*>(object);
   if (runner == nullptr) {
     WriteLog("[IM][CImMgr::Init]Base com uninit");
     return false;
@@ -98,7 +80,8 @@ bool CImMgr::Init(uint64_t app_id, uint32_t /*ignored*/, const wchar_t* data_pat
   if (data_path != nullptr && !platform::PathExists(data_path)) {
     platform::CreateFolderTree(data_path);
   }
-  TIMSetPath(ToAnsiPath(data_path).c_str());
+  // The ANSI code page, as the SDK expects (UTF-8 outside Windows).
+  TIMSetPath(kuvo::WideToNarrow(data_path, platform::kCodePageAcp).c_str());
   TIMSetLogLevel(static_cast<TIMLogLevel>(kSdkLogLevel));
   TIMDisableAutoReport();
   TIMSetMode(kSdkMode);
@@ -116,7 +99,7 @@ void CImMgr::UnInit() {
   LoginoutLocked();
   if (time_event_) {
     // Waits for a running OnTimer, so the sink can go right after.
-    kuvocore::RemoveTimerCallBack(time_event_.get());
+    kuvo::RemoveTimerCallBack(time_event_.get());
     time_event_.reset();
   }
   if (!inited_) return;
@@ -199,12 +182,12 @@ void CImMgr::NotifyReleaseData() {
 
 void CImMgr::StartDisconnectTimerLocked() {
   StopDisconnectTimerLocked();
-  timer_id_ = kuvocore::CreateTimerID();
-  kuvocore::StartTimerEx(timer_id_, kDisconnectTimeoutMs, time_event_.get());
+  timer_id_ = kuvo::CreateTimerID();
+  kuvo::StartTimerEx(timer_id_, kDisconnectTimeoutMs, time_event_.get());
 }
 
 void CImMgr::StopDisconnectTimerLocked() {
-  if (timer_id_ != 0) kuvocore::StopTimerEx(timer_id_);
+  if (timer_id_ != 0) kuvo::StopTimerEx(timer_id_);
   timer_id_ = 0;
 }
 
