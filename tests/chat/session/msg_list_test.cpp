@@ -257,6 +257,24 @@ TEST_F(MsgListTest, ExpiredSignatureCodesReportThePageFirstThenLogOut) {
   }
 }
 
+TEST_F(MsgListTest, PageHandledBeforeTheRequestCallReturnsIsStillReported) {
+  // Synchronous SDK answers on the runner's own thread: the page, and the retry of a short
+  // first page, are handled inside the SDK calls.
+  tim_control::SetSynchronousCallbacks(true);
+  tim_control::PushHistoryScript(Page({1}));
+  tim_control::PushHistoryScript(Page({2, 1}));
+  uint64_t seq = 0;
+  RunOnRunner([&] {
+    seq = Im_GetMsgList(kUser, kPeer, 3, 1, nullptr);
+    EXPECT_EQ(recorder_.pages().size(), 1u) << "reported before Im_GetMsgList returned";
+  });
+  ASSERT_NE(seq, 0u);
+  const PageOutcome page = OnlyPage();
+  EXPECT_EQ(page.seq, seq);
+  EXPECT_EQ(Contents(page), (std::vector<std::string>{"m2", "m1"}));
+  EXPECT_TRUE(page.reached_end);
+}
+
 TEST_F(MsgListTest, StoredHistoryPagesBackwardFromARecordOfThePreviousPage) {
   std::vector<MessageSpec> stored;
   for (int i = 1; i <= 5; ++i) stored.push_back(PageMessage(i));
