@@ -1,7 +1,9 @@
 // The 30-second disconnect timer, on Kuvocore's manual clock.
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "base/task_runner.h"
 #include "chat_session_fixture.h"
 #include "kuvocore_control.h"
 
@@ -106,6 +108,28 @@ TEST_F(ChatSessionTest, DisconnectionWhileLoggedOutStillArmsTheTimer) {
   Settle();
   ASSERT_TRUE(AdvanceClock(30000));
   EXPECT_EQ(CountLosses(conn_.events()), 1u);
+}
+
+}  // namespace
+}  // namespace kuvo_test
+
+namespace kuvo_test {
+namespace {
+
+TEST_F(ChatSessionTest, TheLossIsReportedOnTheRunnersThreadNotTheTimers) {
+  LoginToLoggedIn();
+  void* object = nullptr;
+  ASSERT_TRUE(GetKuvocoreObject(kKuvocoreTaskRunner, &object));
+  auto* runner = static_cast<Base::ITaskRunner*>(object);
+  std::atomic<int> on_runner{-1};
+  conn_.set_hook([&] { on_runner = runner->IsCurrentThread() ? 1 : 0; });
+  tim_control::RaiseDisconnected(6002);
+  Settle();
+  ASSERT_TRUE(AdvanceClock(30000));
+  conn_.set_hook(nullptr);
+  EXPECT_EQ(conn_.events(),
+            (std::vector<std::pair<int32_t, std::string>>{{-3, "tim connection lost"}}));
+  EXPECT_EQ(on_runner.load(), 1);
 }
 
 }  // namespace

@@ -41,6 +41,18 @@ TEST_F(ChatSessionTest, InitRegistersTheRoutinesThenSetsTheSdkUp) {
   EXPECT_TRUE(DebugOutputReader::Contains("[IM][CImMgr::Init]Init result:0"));
 }
 
+#if !defined(_WIN32)
+TEST_F(ChatSessionTest, TheDataPathReachesTheSdkInTheAnsiCodePage) {
+  // Outside Windows the ANSI code page is UTF-8.
+  const std::wstring base = DataPath();
+  const std::wstring path = base + L"/\u00e9t\u00e9";
+  ASSERT_TRUE(Im_Init(kAppId, 0, path.c_str()));
+  EXPECT_EQ(CallsNamed("TIMSetPath")[0].args[0],
+            std::string(base.begin(), base.end()) + "/\xc3\xa9t\xc3\xa9");
+  EXPECT_TRUE(platform::PathExists(path.c_str()));
+}
+#endif
+
 TEST_F(ChatSessionTest, RepeatedInitAnswersTrueAndChangesNothing) {
   ASSERT_TRUE(Init());
   tim_control::ClearCallLog();
