@@ -70,8 +70,10 @@ void ForwardSigExpired() {
 }
 
 void ForwardNewMessages(TimMsgList msgs) {
-  if (auto m =
-          HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardNewMessages, msgs); })) {
+  if (auto m = HandleHereOrPost([&] {
+        // Only the posting path builds the task, and it uses the list no further.
+        return Base::NewRunnableFunction(&ForwardNewMessages, std::move(msgs));
+      })) {
     m->OnImNewMessage(msgs);
   }
 }
