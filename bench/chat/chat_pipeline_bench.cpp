@@ -7,7 +7,8 @@
 //              the SDK itself costs: building its message objects, its callback thread);
 //   baseline   the same records, already converted, posted through the same task runner to the
 //              same host callback (the thread hop and the host call, without conversion).
-// The pipeline's cost beyond "sdk only" is KuvoChat's: conversion on the SDK thread plus the hop.
+// The last column is what a message costs beyond both: KuvoChat's conversion on the SDK thread,
+// including the twenty-odd SDK queries it makes per message (each one a call into the SDK).
 //
 // Send: Im_SendMsg calls per second through to OnSendResult (1 KB payloads, wrapped), against
 // the same SDK calls made directly with a completion posted to the same runner.
