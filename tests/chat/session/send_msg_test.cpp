@@ -179,6 +179,18 @@ TEST_F(SendMsgTest, SdkErrorIsReportedNotSentWithTheFailedRecord) {
   EXPECT_EQ(sends[0].msg.content, "p");
 }
 
+TEST_F(SendMsgTest, OutcomeWhoseRecordCannotBeBuiltIsDroppedWithoutAReport) {
+  LoginToLoggedIn();
+  tim_control::SendScript script;
+  script.status_after = kMsgStatusSending;  // no record is built for a message still sending
+  tim_control::PushSendScript(script);
+  const tagTimSendMsgInfo info = Message("p");
+  ASSERT_TRUE(Im_SendMsg(&info, false, false));
+  Settle();
+  EXPECT_TRUE(recorder_.sends().empty());
+  EXPECT_EQ(tim_control::LiveHandleCount(), 0u);
+}
+
 TEST_F(SendMsgTest, TwoPendingSendsWithOneNumberAreReportedOnce) {
   LoginToLoggedIn();
   tim_control::SendScript held;
