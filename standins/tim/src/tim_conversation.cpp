@@ -28,6 +28,7 @@ uint64_t TIMGetConversationCount(void) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.Log("TIMGetConversationCount", {});
+  if (s.conversation_count_lies) return s.conversation_count_answer;
   return s.conversations.size();
 }
 

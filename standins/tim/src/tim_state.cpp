@@ -119,6 +119,8 @@ void State::ResetLocked() {
   pending_login_user.clear();
   init_result = 0;
   get_conversation_result = 0;
+  conversation_count_lies = false;
+  conversation_count_answer = 0;
   login_script = {};
   logout_script = {};
   held_login_cb = nullptr;

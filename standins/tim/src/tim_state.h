@@ -75,6 +75,8 @@ class State {
   std::string pending_login_user;
   int init_result = 0;
   int get_conversation_result = 0;
+  bool conversation_count_lies = false;  // SetConversationCountAnswer
+  uint64_t conversation_count_answer = 0;
   tim_control::LoginScript login_script;
   tim_control::LogoutScript logout_script;
   TIMCommCB* held_login_cb = nullptr;

@@ -94,6 +94,15 @@ TEST_F(TalksTest, RecentListLeavesOutConversationsTheHostMayNotSee) {
   EXPECT_EQ(lists[0][0].senderId, 0) << "a sender that is no number";
 }
 
+TEST_F(TalksTest, RecentListWalkEndsWhereTheSdkCannotFillAnIndex) {
+  tim_control::StoreMessages({Incoming("1"), Incoming("2"), Incoming("3")});
+  tim_control::SetConversationCountAnswer(UINT64_C(1) << 40);
+  Im_GetRecentList();  // returns: the walk does not go on for the count the SDK claimed
+  ASSERT_EQ(session_.lists().size(), 1u);
+  EXPECT_EQ(session_.lists()[0].size(), 3u);
+  EXPECT_EQ(tim_control::CountCalls("TIMGetConversationByIndex"), 4u);
+}
+
 TEST_F(TalksTest, EmptyRecentListCallsNoCallback) {
   tim_control::StoreMessages({Incoming("cscmd_1")});
   Im_GetRecentList();

@@ -110,6 +110,8 @@ TIM_DECL void SetLoginScript(const LoginScript& script);
 TIM_DECL bool CompleteHeldLogin(int outcome);
 TIM_DECL void SetLogoutScript(const LogoutScript& script);
 TIM_DECL void SetGetConversationResult(int result);  // answer of TIMGetConversation; 0 default
+// Makes TIMGetConversationCount answer `count` whatever the store holds (until Reset).
+TIM_DECL void SetConversationCountAnswer(uint64_t count);
 TIM_DECL void PushSendScript(const SendScript& script);
 TIM_DECL size_t CompleteHeldSends();
 TIM_DECL void PushHistoryScript(const HistoryScript& script);
