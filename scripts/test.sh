@@ -125,7 +125,7 @@ for stage in "${STAGES[@]}"; do
 done
 
 note "summary ($(elapsed $((SECONDS - t_start))))"
-ccache --show-stats 2>/dev/null | grep -E '^(Hits|Misses|Cacheable calls)' || true
+ccache --show-stats 2>/dev/null | grep -E '^ *(Hits|Misses):' || true
 passed=0 failed=0
 for s in "${summaries[@]}"; do
   echo "$s"
