@@ -141,6 +141,10 @@ case "${1:-}" in
     trap 'exit 143' TERM INT
     status=0
     "$WINE" "$program" "$@" </dev/null >"$out" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+      # WINEDEBUG=-all hides wine's own errors; the status is then the only clue.
+      echo "wine-run: $(basename "$program") exited with status $status" >>"$out"
+    fi
     exit "$status"
     ;;
 esac
