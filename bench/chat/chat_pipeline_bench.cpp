@@ -112,13 +112,13 @@ double PerSecond(size_t n, Clock::time_point start) {
 
 // --- inbound -----------------------------------------------------------------------------
 
-std::vector<tim_control::MessageSpec> Batch(size_t size, const std::string& data) {
-  std::vector<tim_control::MessageSpec> batch;
+std::vector<tim_control::MessageShape> Batch(size_t size, const std::string& data) {
+  std::vector<tim_control::MessageShape> batch;
   for (size_t i = 0; i < size; ++i) {
-    tim_control::MessageSpec spec =
+    tim_control::MessageShape shape =
         tim_control::CustomMessage(kCnvC2C, "100", "100", data, "desc", "");
-    spec.store = false;
-    batch.push_back(spec);
+    shape.store = false;
+    batch.push_back(shape);
   }
   return batch;
 }

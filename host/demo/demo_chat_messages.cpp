@@ -165,8 +165,8 @@ std::wstring DataFolder() {
   return std::wstring(path.begin(), path.end());
 }
 
-tim_control::MessageSpec FromPeer(TIMConversationType type, const std::string& peer,
-                                  const std::string& sender, const std::string& text) {
+tim_control::MessageShape FromPeer(TIMConversationType type, const std::string& peer,
+                                   const std::string& sender, const std::string& text) {
   return tim_control::CustomMessage(type, peer, sender, Base64(text), "desc: " + text);
 }
 
@@ -184,7 +184,7 @@ int RunChatMessages(const demo::DemoArgs&) {
   Im_NotifyReleaseData();
 
   // Earlier history with user 100, and other conversations for the recent list.
-  std::vector<tim_control::MessageSpec> history;
+  std::vector<tim_control::MessageShape> history;
   for (int i = 1; i <= 5; ++i) {
     history.push_back(FromPeer(kCnvC2C, "100", "100", "history " + std::to_string(i)));
   }

@@ -17,15 +17,15 @@ namespace tim_control {
 using tim::Dispatcher;
 using tim::State;
 
-MessageSpec CustomMessage(TIMConversationType conv_type, const std::string& peer,
-                          const std::string& sender, const std::string& data_base64,
-                          const std::string& desc, const std::string& ext) {
-  MessageSpec spec;
-  spec.conv_type = conv_type;
-  spec.peer = peer;
-  spec.sender = sender;
-  spec.elems.push_back({kElemCustom, data_base64, desc, ext});
-  return spec;
+MessageShape CustomMessage(TIMConversationType conv_type, const std::string& peer,
+                           const std::string& sender, const std::string& data_base64,
+                           const std::string& desc, const std::string& ext) {
+  MessageShape shape;
+  shape.conv_type = conv_type;
+  shape.peer = peer;
+  shape.sender = sender;
+  shape.elems.push_back({kElemCustom, data_base64, desc, ext});
+  return shape;
 }
 
 void Reset() {
@@ -156,23 +156,23 @@ void RaiseConversationRefresh(
 }
 
 namespace {
-tim::MessageData Numbered(State& s, const MessageSpec& spec) {
-  tim::MessageData m = tim::FromSpec(spec);
+tim::MessageData Numbered(State& s, const MessageShape& shape) {
+  tim::MessageData m = tim::FromShape(shape);
   if (m.unique_id == 0) m.unique_id = ++s.next_unique_id;
   if (m.seq == 0) m.seq = s.next_seq++;
   return m;
 }
 }  // namespace
 
-void DeliverNewMessages(const std::vector<MessageSpec>& batch) {
+void DeliverNewMessages(const std::vector<MessageShape>& batch) {
   std::vector<std::pair<bool, tim::MessageData>> messages;  // (null entry, message)
   {
     State& s = State::Get();
     std::lock_guard<std::mutex> lock(s.mutex);
-    for (const auto& spec : batch) {
-      tim::MessageData m = Numbered(s, spec);
-      if (!spec.null_handle && spec.store) s.StoreMessage(m);
-      messages.emplace_back(spec.null_handle, std::move(m));
+    for (const auto& shape : batch) {
+      tim::MessageData m = Numbered(s, shape);
+      if (!shape.null_handle && shape.store) s.StoreMessage(m);
+      messages.emplace_back(shape.null_handle, std::move(m));
     }
   }
   Dispatcher::Get().Post([messages] {
@@ -197,10 +197,10 @@ void DeliverNewMessages(const std::vector<MessageSpec>& batch) {
   });
 }
 
-void StoreMessages(const std::vector<MessageSpec>& messages) {
+void StoreMessages(const std::vector<MessageShape>& messages) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  for (const auto& spec : messages) s.StoreMessage(Numbered(s, spec));
+  for (const auto& shape : messages) s.StoreMessage(Numbered(s, shape));
 }
 
 std::vector<CallRecord> CallLog() {

@@ -66,7 +66,7 @@ void Fetch(const char* api, TIMConversationHandle conv, int count, TIMMessageHan
       if (script.from_store) {
         page = StoredPage(s, *c, count, a, direction);
       } else {
-        for (const auto& spec : script.messages) page.push_back(FromSpec(spec));
+        for (const auto& shape : script.messages) page.push_back(FromShape(shape));
       }
     } else {
       page = StoredPage(s, *c, count, a, direction);

@@ -134,21 +134,21 @@ void State::ResetLocked() {
   refresh_listener = nullptr;
 }
 
-MessageData FromSpec(const tim_control::MessageSpec& spec) {
+MessageData FromShape(const tim_control::MessageShape& shape) {
   MessageData m;
-  m.conv_type = spec.conv_type;
-  m.peer = spec.peer;
-  m.sender = spec.sender;
-  m.seq = spec.seq;
-  m.rand = spec.rand;
-  m.time = spec.time;
-  m.status = spec.status;
-  m.unique_id = spec.unique_id;
-  m.is_read = spec.is_read;
-  m.is_self = spec.is_self;
-  for (const auto& e : spec.elems) m.elems.push_back({e.type, e.data, e.desc, e.ext});
-  m.faults = spec.faults;
-  m.conversation_from_msg_result = spec.conversation_from_msg_result;
+  m.conv_type = shape.conv_type;
+  m.peer = shape.peer;
+  m.sender = shape.sender;
+  m.seq = shape.seq;
+  m.rand = shape.rand;
+  m.time = shape.time;
+  m.status = shape.status;
+  m.unique_id = shape.unique_id;
+  m.is_read = shape.is_read;
+  m.is_self = shape.is_self;
+  for (const auto& e : shape.elems) m.elems.push_back({e.type, e.data, e.desc, e.ext});
+  m.faults = shape.faults;
+  m.conversation_from_msg_result = shape.conversation_from_msg_result;
   return m;
 }
 

@@ -98,7 +98,7 @@ class State {
   State() = default;
 };
 
-MessageData FromSpec(const tim_control::MessageSpec& spec);
+MessageData FromShape(const tim_control::MessageShape& shape);
 
 // Text answers under the length protocol of tim_c.h. Lock held.
 int AnswerText(const std::string& value, char* buf, uint32_t* len,

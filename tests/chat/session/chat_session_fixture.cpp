@@ -112,8 +112,8 @@ bool ChatSessionTest::AdvanceClock(uint32_t ms) {
   return ok;
 }
 
-tim_control::MessageSpec Custom(const std::string& peer, const std::string& data_base64,
-                                TIMConversationType type) {
+tim_control::MessageShape Custom(const std::string& peer, const std::string& data_base64,
+                                 TIMConversationType type) {
   return tim_control::CustomMessage(type, peer, "42", data_base64, "a desc", "ext");
 }
 

@@ -123,7 +123,7 @@ class ChatSessionTest : public ::testing::Test {
 };
 
 // A message with one custom element, sent by user 42 in conversation `peer`.
-tim_control::MessageSpec Custom(const std::string& peer, const std::string& data_base64,
-                                TIMConversationType type = kCnvC2C);
+tim_control::MessageShape Custom(const std::string& peer, const std::string& data_base64,
+                                 TIMConversationType type = kCnvC2C);
 
 }  // namespace kuvo_test

@@ -14,17 +14,17 @@ namespace kuvo_test {
 namespace {
 
 using tim_control::HistoryScript;
-using tim_control::MessageSpec;
+using tim_control::MessageShape;
 
 constexpr uint32_t kUser = 9;
 constexpr uint64_t kPeer = 77;
 
-MessageSpec PageMessage(int n) {
-  MessageSpec spec = Custom("77", Base64ForTest("m" + std::to_string(n)));
-  spec.seq = 100 + static_cast<uint64_t>(n);
-  spec.rand = 500 + static_cast<uint64_t>(n);
-  spec.unique_id = 9000 + static_cast<uint64_t>(n);
-  return spec;
+MessageShape PageMessage(int n) {
+  MessageShape shape = Custom("77", Base64ForTest("m" + std::to_string(n)));
+  shape.seq = 100 + static_cast<uint64_t>(n);
+  shape.rand = 500 + static_cast<uint64_t>(n);
+  shape.unique_id = 9000 + static_cast<uint64_t>(n);
+  return shape;
 }
 
 HistoryScript Page(std::vector<int> numbers) {
@@ -201,9 +201,9 @@ TEST_F(MsgListTest, RequestsThatCannotBeIssuedReturnZeroAndReportNothing) {
 TEST_F(MsgListTest, FilteredPageIsDeliveredEmptyWithReachedEndFromTheSdkCount) {
   HistoryScript text_only;
   for (int i = 0; i < 3; ++i) {
-    MessageSpec spec = PageMessage(i);
-    spec.elems = {tim_control::ElemSpec{kElemText, "plain", "", ""}};
-    text_only.messages.push_back(spec);
+    MessageShape shape = PageMessage(i);
+    shape.elems = {tim_control::ElemShape{kElemText, "plain", "", ""}};
+    text_only.messages.push_back(shape);
   }
   const tagTimMsgLocator anchor = Anchor();
   tim_control::PushHistoryScript(text_only);
@@ -276,7 +276,7 @@ TEST_F(MsgListTest, PageHandledBeforeTheRequestCallReturnsIsStillReported) {
 }
 
 TEST_F(MsgListTest, StoredHistoryPagesBackwardFromARecordOfThePreviousPage) {
-  std::vector<MessageSpec> stored;
+  std::vector<MessageShape> stored;
   for (int i = 1; i <= 5; ++i) stored.push_back(PageMessage(i));
   tim_control::StoreMessages(stored);
   Im_GetMsgList(kUser, kPeer, 2, 1, nullptr);

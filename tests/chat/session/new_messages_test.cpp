@@ -8,7 +8,7 @@
 namespace kuvo_test {
 namespace {
 
-using tim_control::MessageSpec;
+using tim_control::MessageShape;
 
 std::vector<std::string> Contents(const std::vector<tagTimMsgInfo>& batch) {
   std::vector<std::string> out;
@@ -24,7 +24,7 @@ class NewMessagesTest : public ChatSessionTest {
     LoginToLoggedIn();
   }
   // Delivers one batch, releases delivery, and gives what reached the host.
-  std::vector<tagTimMsgInfo> DeliverReleased(const std::vector<MessageSpec>& batch) {
+  std::vector<tagTimMsgInfo> DeliverReleased(const std::vector<MessageShape>& batch) {
     Im_NotifyReleaseData();
     tim_control::DeliverNewMessages(batch);
     Settle();
@@ -91,17 +91,17 @@ TEST_F(NewMessagesTest, EveryMessageCallbackGetsTheBatch) {
 }
 
 TEST_F(NewMessagesTest, TheRecordCarriesTheMessageAsTheSdkHoldsIt) {
-  MessageSpec spec = Custom("matter_customer_visit_88", "AAEC/w==", kCnvGroup);
-  spec.sender = "user_42";
-  spec.seq = 77;
-  spec.rand = 123456789;
-  spec.time = 1700000123;
-  spec.unique_id = 0xFEDCBA9876543210ull;
-  spec.is_read = true;
-  spec.is_self = true;
-  spec.elems[0].desc = "push text";
-  spec.elems[0].ext = std::string("e\0x", 3);
-  const auto got = DeliverReleased({spec});
+  MessageShape shape = Custom("matter_customer_visit_88", "AAEC/w==", kCnvGroup);
+  shape.sender = "user_42";
+  shape.seq = 77;
+  shape.rand = 123456789;
+  shape.time = 1700000123;
+  shape.unique_id = 0xFEDCBA9876543210ull;
+  shape.is_read = true;
+  shape.is_self = true;
+  shape.elems[0].desc = "push text";
+  shape.elems[0].ext = std::string("e\0x", 3);
+  const auto got = DeliverReleased({shape});
   ASSERT_EQ(got.size(), 1u);
   const tagTimMsgInfo& m = got[0];
   EXPECT_EQ(m.flag, 0);
@@ -123,13 +123,13 @@ TEST_F(NewMessagesTest, TheRecordCarriesTheMessageAsTheSdkHoldsIt) {
 }
 
 TEST_F(NewMessagesTest, OnlyMessagesOfExactlyOneCustomElementAreReported) {
-  MessageSpec text_only = Custom("100", "YQ==");
+  MessageShape text_only = Custom("100", "YQ==");
   text_only.elems[0].type = kElemText;
-  MessageSpec two_custom = Custom("100", "YQ==");
+  MessageShape two_custom = Custom("100", "YQ==");
   two_custom.elems.push_back(two_custom.elems[0]);
-  MessageSpec image_then_custom = Custom("100", "YQ==");
+  MessageShape image_then_custom = Custom("100", "YQ==");
   image_then_custom.elems.insert(image_then_custom.elems.begin(), {kElemImage, "", "", ""});
-  MessageSpec no_elements = Custom("100", "YQ==");
+  MessageShape no_elements = Custom("100", "YQ==");
   no_elements.elems.clear();
   const auto got = DeliverReleased(
       {text_only, two_custom, image_then_custom, no_elements, Custom("100", "b2s=")});
@@ -138,15 +138,15 @@ TEST_F(NewMessagesTest, OnlyMessagesOfExactlyOneCustomElementAreReported) {
 }
 
 TEST_F(NewMessagesTest, SystemConversationsAndUnsentStatusesAreNotReported) {
-  std::vector<MessageSpec> batch;
+  std::vector<MessageShape> batch;
   batch.push_back(Custom("100", "YQ==", kCnvSystem));
   batch.push_back(Custom("100", "YQ==", kCnvNone));
   for (int status : {1, 3, 4, 5}) {
-    MessageSpec spec = Custom("100", "YQ==");
-    spec.status = status;
-    batch.push_back(spec);
+    MessageShape shape = Custom("100", "YQ==");
+    shape.status = status;
+    batch.push_back(shape);
   }
-  MessageSpec unknown_conversation = Custom("100", "YQ==");
+  MessageShape unknown_conversation = Custom("100", "YQ==");
   unknown_conversation.conversation_from_msg_result = 1;
   batch.push_back(unknown_conversation);
   batch.push_back(Custom("100", "b2s="));
@@ -201,21 +201,21 @@ TEST_F(NewMessagesTest, EmptyDescAndExtStayEmpty) {
 }
 
 TEST_F(NewMessagesTest, BadLengthAnswersDropOnlyTheirMessage) {
-  std::vector<MessageSpec> batch;
+  std::vector<MessageShape> batch;
   const char* getters[] = {"GetMsgSender", "GetCustomElemData", "GetCustomElemDesc",
                            "GetCustomElemExt"};
   for (const char* getter : getters) {
-    MessageSpec not_minus_two = Custom("100", "YQ==");
+    MessageShape not_minus_two = Custom("100", "YQ==");
     not_minus_two.faults[getter] = {0, 5};
     batch.push_back(not_minus_two);
-    MessageSpec huge = Custom("100", "YQ==");
+    MessageShape huge = Custom("100", "YQ==");
     huge.faults[getter] = {-2, 0xFFFFFFFFull};
     batch.push_back(huge);
   }
-  MessageSpec shorter = Custom("100", "YWJjZGVm");
+  MessageShape shorter = Custom("100", "YWJjZGVm");
   shorter.faults["GetCustomElemData"] = {-2, 4};  // reports 4 of 8: only 4 are read
   batch.push_back(shorter);
-  MessageSpec good = Custom("100", "b2s=");
+  MessageShape good = Custom("100", "b2s=");
   batch.push_back(good);
   const auto got = DeliverReleased(batch);
   ASSERT_EQ(got.size(), 2u);
@@ -224,7 +224,7 @@ TEST_F(NewMessagesTest, BadLengthAnswersDropOnlyTheirMessage) {
 }
 
 TEST_F(NewMessagesTest, NullHandlesAreSkipped) {
-  MessageSpec null_entry = Custom("100", "YQ==");
+  MessageShape null_entry = Custom("100", "YQ==");
   null_entry.null_handle = true;
   const auto got = DeliverReleased({null_entry, Custom("100", "b2s=")});
   ASSERT_EQ(got.size(), 1u);
@@ -232,7 +232,7 @@ TEST_F(NewMessagesTest, NullHandlesAreSkipped) {
 }
 
 TEST_F(NewMessagesTest, ABatchWithNothingToReportRaisesNothingAndLogsNothing) {
-  MessageSpec text_only = Custom("100", "YQ==");
+  MessageShape text_only = Custom("100", "YQ==");
   text_only.elems[0].type = kElemText;
   tim_control::DeliverNewMessages({text_only, Custom("guest_1", "YQ==")});
   Settle();

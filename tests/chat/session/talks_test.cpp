@@ -14,9 +14,9 @@
 namespace kuvo_test {
 namespace {
 
-using tim_control::MessageSpec;
+using tim_control::MessageShape;
 
-MessageSpec Incoming(const std::string& peer, TIMConversationType type = kCnvC2C) {
+MessageShape Incoming(const std::string& peer, TIMConversationType type = kCnvC2C) {
   return tim_control::CustomMessage(type, peer, "42", "YWJj", "last desc", "");
 }
 
@@ -32,7 +32,7 @@ class TalksTest : public ChatSessionTest {
 };
 
 TEST_F(TalksTest, RecentListGivesTheFirstHundredOfOneHundredFiftyInSdkOrder) {
-  std::vector<MessageSpec> messages;
+  std::vector<MessageShape> messages;
   for (int i = 0; i < 150; ++i) messages.push_back(Incoming(std::to_string(1000 + i)));
   tim_control::StoreMessages(messages);  // the SDK lists the newest activity first
   Im_GetRecentList();
@@ -52,8 +52,8 @@ TEST_F(TalksTest, RecentListIsDeliveredOnTheCallingThreadBeforeReturning) {
 }
 
 TEST_F(TalksTest, RecentListEntryIsFilledFromTheLastMessage) {
-  MessageSpec older = Incoming("G88", kCnvGroup);
-  MessageSpec last = Incoming("G88", kCnvGroup);
+  MessageShape older = Incoming("G88", kCnvGroup);
+  MessageShape last = Incoming("G88", kCnvGroup);
   last.sender = "123456789012";
   last.unique_id = 777;
   last.time = 1700000999;
@@ -76,11 +76,11 @@ TEST_F(TalksTest, RecentListEntryIsFilledFromTheLastMessage) {
 }
 
 TEST_F(TalksTest, RecentListLeavesOutConversationsTheHostMayNotSee) {
-  MessageSpec text_only = Incoming("301");
-  text_only.elems = {tim_control::ElemSpec{kElemText, "plain", "", ""}};
-  MessageSpec sender_unreadable = Incoming("302");
+  MessageShape text_only = Incoming("301");
+  text_only.elems = {tim_control::ElemShape{kElemText, "plain", "", ""}};
+  MessageShape sender_unreadable = Incoming("302");
   sender_unreadable.faults["GetMsgSender"] = tim_control::QueryFault{0, 0};
-  MessageSpec odd_sender = Incoming("303");
+  MessageShape odd_sender = Incoming("303");
   odd_sender.sender = "guest_9";
   tim_control::StoreMessages({Incoming("300"), Incoming("system_1", kCnvSystem),
                               Incoming("cscmd_7"), Incoming("webimsvr_1"), text_only,

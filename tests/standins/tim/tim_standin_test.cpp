@@ -138,9 +138,9 @@ TEST_F(TimStandinTest, NewMessagesComeAsSdkOwnedHandlesOfAnyShape) {
   g_seen = &seen;
   TIMMessageCB cb{&OnNewMessage, nullptr};
   TIMSetMessageCallBack(&cb);
-  tim_control::MessageSpec two = tim_control::CustomMessage(kCnvGroup, "G1", "7", "YQ==");
+  tim_control::MessageShape two = tim_control::CustomMessage(kCnvGroup, "G1", "7", "YQ==");
   two.elems.push_back({kElemText, "hi", "", ""});
-  tim_control::MessageSpec null_entry;
+  tim_control::MessageShape null_entry;
   null_entry.null_handle = true;
   tim_control::DeliverNewMessages({two, null_entry});
   tim_control::WaitIdle();
@@ -237,7 +237,7 @@ TEST_F(TimStandinTest, SendsUpdateTheMessageAndTheStore) {
 }
 
 TEST_F(TimStandinTest, HistoryPagesComeFromTheStoreOrFromAScript) {
-  std::vector<tim_control::MessageSpec> stored;
+  std::vector<tim_control::MessageShape> stored;
   for (uint64_t seq = 1; seq <= 5; ++seq) {
     auto m = tim_control::CustomMessage(kCnvC2C, "100", "100", "YQ==");
     m.seq = seq;

@@ -26,14 +26,14 @@ struct QueryFault {
   uint64_t length = 0;
 };
 
-struct ElemSpec {
+struct ElemShape {
   TIMElemType type = kElemCustom;
   std::string data;  // custom: data (base64 text as senders put it); text: the text
   std::string desc;
   std::string ext;
 };
 
-struct MessageSpec {
+struct MessageShape {
   TIMConversationType conv_type = kCnvC2C;
   std::string peer;
   std::string sender;
@@ -44,7 +44,7 @@ struct MessageSpec {
   uint64_t unique_id = 0;  // 0: the stand-in numbers it
   bool is_read = false;
   bool is_self = false;
-  std::vector<ElemSpec> elems;
+  std::vector<ElemShape> elems;
   // Keyed by getter name: "GetMsgSender", "GetCustomElemData", "GetCustomElemDesc",
   // "GetCustomElemExt", "GetConversationPeer".
   std::map<std::string, QueryFault> faults;
@@ -55,10 +55,10 @@ struct MessageSpec {
 };
 
 // A message with one custom element whose data is `data_base64`.
-TIM_DECL MessageSpec CustomMessage(TIMConversationType conv_type, const std::string& peer,
-                                   const std::string& sender, const std::string& data_base64,
-                                   const std::string& desc = std::string(),
-                                   const std::string& ext = std::string());
+TIM_DECL MessageShape CustomMessage(TIMConversationType conv_type, const std::string& peer,
+                                    const std::string& sender, const std::string& data_base64,
+                                    const std::string& desc = std::string(),
+                                    const std::string& ext = std::string());
 
 struct LoginScript {
   int result = 0;              // what TIMLogin answers
@@ -87,7 +87,7 @@ struct SendScript {
 struct HistoryScript {
   int code = 0;  // 0: OnSuccess with `messages`; otherwise OnError
   std::string desc;
-  std::vector<MessageSpec> messages;
+  std::vector<MessageShape> messages;
   bool from_store = false;  // success with the stored page instead of `messages`
   int reported_size = -1;   // the size passed to OnSuccess; -1: the number of handles
 };
@@ -124,9 +124,9 @@ TIM_DECL void RaiseRefresh();
 // Each entry is (type, peer); entries need not exist in the store.
 TIM_DECL void RaiseConversationRefresh(
     const std::vector<std::pair<TIMConversationType, std::string>>& conversations);
-TIM_DECL void DeliverNewMessages(const std::vector<MessageSpec>& batch);
+TIM_DECL void DeliverNewMessages(const std::vector<MessageShape>& batch);
 // Adds messages to the store without raising anything.
-TIM_DECL void StoreMessages(const std::vector<MessageSpec>& messages);
+TIM_DECL void StoreMessages(const std::vector<MessageShape>& messages);
 
 TIM_DECL std::vector<CallRecord> CallLog();
 TIM_DECL std::vector<CallRecord> CallsNamed(const std::string& name);
