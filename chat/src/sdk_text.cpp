@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
+#include <stdexcept>
 
 namespace kuvochat {
 
@@ -13,19 +13,22 @@ bool ReadSdkText(SdkTextGetter getter, void* handle, SdkTextKind kind, std::stri
   if (getter(handle, nullptr, &needed) != -2) return false;
   if (needed > kMaxSdkTextLength) return false;
   if (length) *length = needed;
-  std::vector<char> buffer;
+  // The SDK writes straight into the string (zeroed, one byte longer than the reported
+  // length), which is then cut to the text: one allocation and no copy.
   try {
-    buffer.assign(static_cast<size_t>(needed) + 1, '\0');
+    out->resize(static_cast<size_t>(needed) + 1);
   } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
     return false;
   }
   uint32_t in_out = needed + 1;
-  getter(handle, buffer.data(), &in_out);
+  getter(handle, &(*out)[0], &in_out);
   if (kind == SdkTextKind::kBytes) {
-    out->assign(buffer.data(), needed);
+    out->resize(needed);
   } else {
     // Bounded by the buffer: an SDK that filled every byte still leaves no overrun.
-    out->assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    out->resize(strnlen(out->data(), static_cast<size_t>(needed) + 1));
   }
   return true;
 }
