@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base64_decode.h"
 #include "peer_id.h"
@@ -58,7 +59,7 @@ bool ConvertMessage(TIMMessageHandle msg, tagTimMsgInfo* record, bool is_receive
   uint32_t peer_length = kPeerBufferSize;
   GetConversationPeer(conversation.get(), peer_buffer, &peer_length);
   // The SDK may fill the whole buffer without a terminator; never read past it.
-  const std::string peer(peer_buffer, strnlen(peer_buffer, kPeerBufferSize));
+  std::string peer(peer_buffer, strnlen(peer_buffer, kPeerBufferSize));
   if (IsIgnoredPeer(peer)) return false;
 
   ParsePeer(peer, &record->peerKind, &record->peerId);
@@ -70,7 +71,7 @@ bool ConvertMessage(TIMMessageHandle msg, tagTimMsgInfo* record, bool is_receive
   record->locator.seq = GetMsgSeq(msg);
   record->locator.status = status;
   record->locator.convType = conv_type;
-  record->locator.peer = peer;
+  record->locator.peer = std::move(peer);
 
   return ReadSdkText(&SenderGetter, msg, SdkTextKind::kText, &record->locator.sender);
 }
@@ -88,12 +89,12 @@ bool ReadCustomElement(TIMMessageHandle msg, tagTimMsgInfo* record) {
   std::string desc;
   uint32_t desc_length = 0;
   if (!ReadSdkText(&DescGetter, elem, SdkTextKind::kText, &desc, &desc_length)) return false;
-  if (record->desc.empty() && desc_length != 0) record->desc = desc;
+  if (record->desc.empty() && desc_length != 0) record->desc = std::move(desc);
 
   std::string ext;
   uint32_t ext_length = 0;
   if (!ReadSdkText(&ExtGetter, elem, SdkTextKind::kBytes, &ext, &ext_length)) return false;
-  if (record->ext.empty() && ext_length != 0) record->ext = ext;
+  if (record->ext.empty() && ext_length != 0) record->ext = std::move(ext);
   return true;
 }
 
