@@ -23,6 +23,18 @@ std::shared_ptr<CImMgr> HandleHereOrPost(MakeTask&& make_task) {
   return nullptr;
 }
 
+// The posted new-messages report. Unlike a CRunnableFunction, which hands its stored arguments
+// on as copies, it moves its list into the forwarder when run (a runner runs a task once), so
+// the records are not copied again on the runner's thread.
+class NewMessagesTask : public Base::CSmartRefImpl<Base::CRunnableTask> {
+ public:
+  explicit NewMessagesTask(TimMsgList msgs) : msgs_(std::move(msgs)) {}
+  void Run() override { ForwardNewMessages(std::move(msgs_)); }
+
+ private:
+  TimMsgList msgs_;
+};
+
 }  // namespace
 
 void ForwardLogin(uint32_t code) {
@@ -72,9 +84,9 @@ void ForwardSigExpired() {
 void ForwardNewMessages(TimMsgList msgs) {
   if (auto m = HandleHereOrPost([&] {
         // Only the posting path builds the task, and it uses the list no further.
-        return Base::NewRunnableFunction(&ForwardNewMessages, std::move(msgs));
+        return Base::CSmartPtr<Base::CRunnableTask>(new NewMessagesTask(std::move(msgs)));
       })) {
-    m->OnImNewMessage(msgs);
+    m->OnImNewMessage(std::move(msgs));
   }
 }
 

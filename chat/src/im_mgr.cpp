@@ -278,7 +278,7 @@ void CImMgr::OnImUserSigExpired() {
   NotifyConnEvent(-2, "tim sig expired");
 }
 
-void CImMgr::OnImNewMessage(const TimMsgList& msgs) {
+void CImMgr::OnImNewMessage(TimMsgList msgs) {
   std::unique_lock<std::mutex> lock(delivery_mutex_);
   if (release_data_ && !delivering_) {
     lock.unlock();
@@ -288,7 +288,7 @@ void CImMgr::OnImNewMessage(const TimMsgList& msgs) {
     DeliverNewMsgs(msgs);
     return;
   }
-  pending_msgs_.insert(pending_msgs_.end(), msgs.begin(), msgs.end());
+  pending_msgs_.splice(pending_msgs_.end(), msgs);
   std::ostringstream line;
   line << "[IM][CImMgr::OnImNewMessage] count=" << pending_msgs_.size()
        << ",ReleaseData=" << Flag(release_data_);

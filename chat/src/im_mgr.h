@@ -68,7 +68,8 @@ class CImMgr {
   void OnImForceOffline();
   void OnImUserSigExpired();
   void OnTimerEvent(uint32_t timer_id);
-  void OnImNewMessage(const TimMsgList& msgs);
+  // Takes the list: held records are moved into the queue, not copied.
+  void OnImNewMessage(TimMsgList msgs);
   void OnImSessionChanged(const TimChangedPeers& changed);
 
   // Messages and conversations (im_mgr_send.cpp, im_mgr_history.cpp, im_mgr_talks.cpp). Any
