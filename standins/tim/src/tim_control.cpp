@@ -175,7 +175,7 @@ void DeliverNewMessages(const std::vector<MessageShape>& batch) {
       messages.emplace_back(shape.null_handle, std::move(m));
     }
   }
-  Dispatcher::Get().Post([messages] {
+  Dispatcher::Get().Post([messages = std::move(messages)] {
     TIMMessageCB* cb = nullptr;
     std::vector<TIMMessageHandle> handles;
     State& s = State::Get();

@@ -13,21 +13,21 @@ extern "C" {
 TIMConversationHandle CreateConversation(void) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("CreateConversation", {});
+  if (s.call_log_enabled) s.Log("CreateConversation", {});
   return s.Adopt(std::make_unique<tim::ConversationObject>(), tim::HandleKind::kConversation, true);
 }
 
 void DestroyConversation(TIMConversationHandle handle) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("DestroyConversation", {tim::PtrText(handle)});
+  if (s.call_log_enabled) s.Log("DestroyConversation", {tim::PtrText(handle)});
   if (s.Conversation(handle, "DestroyConversation")) s.Forget(handle);
 }
 
 uint64_t TIMGetConversationCount(void) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("TIMGetConversationCount", {});
+  if (s.call_log_enabled) s.Log("TIMGetConversationCount", {});
   if (s.conversation_count_lies) return s.conversation_count_answer;
   return s.conversations.size();
 }
@@ -35,8 +35,9 @@ uint64_t TIMGetConversationCount(void) {
 int TIMGetConversation(TIMConversationHandle handle, TIMConversationType type, const char* peer) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("TIMGetConversation",
-        {tim::PtrText(handle), std::to_string(static_cast<int>(type)), tim::Quote(peer)});
+  if (s.call_log_enabled)
+    s.Log("TIMGetConversation",
+          {tim::PtrText(handle), std::to_string(static_cast<int>(type)), tim::Quote(peer)});
   tim::ConversationObject* c = s.Conversation(handle, "TIMGetConversation");
   if (!c) return -1;
   if (s.get_conversation_result != 0) return s.get_conversation_result;
@@ -50,7 +51,8 @@ int TIMGetConversation(TIMConversationHandle handle, TIMConversationType type, c
 int TIMGetConversationByIndex(TIMConversationHandle handle, uint64_t index) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("TIMGetConversationByIndex", {tim::PtrText(handle), std::to_string(index)});
+  if (s.call_log_enabled)
+    s.Log("TIMGetConversationByIndex", {tim::PtrText(handle), std::to_string(index)});
   tim::ConversationObject* c = s.Conversation(handle, "TIMGetConversationByIndex");
   if (!c) return -1;
   if (index >= s.conversations.size()) return 1;
@@ -64,7 +66,7 @@ int TIMGetConversationByIndex(TIMConversationHandle handle, uint64_t index) {
 static bool DeleteConversation(const char* api, TIMConversationType type, const char* peer) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log(api, {std::to_string(static_cast<int>(type)), tim::Quote(peer)});
+  if (s.call_log_enabled) s.Log(api, {std::to_string(static_cast<int>(type)), tim::Quote(peer)});
   if (peer == nullptr) return false;
   auto it = std::find_if(
       s.conversations.begin(), s.conversations.end(),
@@ -85,7 +87,7 @@ bool TIMDeleteConversationAndMsgs(TIMConversationType type, const char* peer) {
 void SetReadMsg(TIMConversationHandle conv, TIMMessageHandle last_read) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetReadMsg", {tim::PtrText(conv), tim::PtrText(last_read)});
+  if (s.call_log_enabled) s.Log("SetReadMsg", {tim::PtrText(conv), tim::PtrText(last_read)});
   tim::ConversationObject* c = s.Conversation(conv, "SetReadMsg");
   if (!c) return;
   if (tim::StoredConversation* stored = s.FindConversation(c->type, c->peer)) {
@@ -97,7 +99,7 @@ void SetReadMsg(TIMConversationHandle conv, TIMMessageHandle last_read) {
 uint64_t GetUnreadMessageNum(TIMConversationHandle conv) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetUnreadMessageNum", {tim::PtrText(conv)});
+  if (s.call_log_enabled) s.Log("GetUnreadMessageNum", {tim::PtrText(conv)});
   tim::ConversationObject* c = s.Conversation(conv, "GetUnreadMessageNum");
   if (!c) return 0;
   tim::StoredConversation* stored = s.FindConversation(c->type, c->peer);
@@ -107,8 +109,9 @@ uint64_t GetUnreadMessageNum(TIMConversationHandle conv) {
 int GetConversationPeer(TIMConversationHandle conv, char* buf, uint32_t* len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetConversationPeer",
-        {tim::PtrText(conv), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
+  if (s.call_log_enabled)
+    s.Log("GetConversationPeer",
+          {tim::PtrText(conv), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
   tim::ConversationObject* c = s.Conversation(conv, "GetConversationPeer");
   if (!c) return -1;
   return tim::AnswerText(c->peer, buf, len, &c->faults, "GetConversationPeer");
@@ -117,7 +120,7 @@ int GetConversationPeer(TIMConversationHandle conv, char* buf, uint32_t* len) {
 TIMConversationType GetConversationType(TIMConversationHandle conv) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetConversationType", {tim::PtrText(conv)});
+  if (s.call_log_enabled) s.Log("GetConversationType", {tim::PtrText(conv)});
   tim::ConversationObject* c = s.Conversation(conv, "GetConversationType");
   return c ? c->type : kCnvNone;
 }
@@ -125,7 +128,7 @@ TIMConversationType GetConversationType(TIMConversationHandle conv) {
 int GetConversationFromMsg(TIMConversationHandle conv, TIMMessageHandle msg) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetConversationFromMsg", {tim::PtrText(conv), tim::PtrText(msg)});
+  if (s.call_log_enabled) s.Log("GetConversationFromMsg", {tim::PtrText(conv), tim::PtrText(msg)});
   tim::ConversationObject* c = s.Conversation(conv, "GetConversationFromMsg");
   tim::MessageObject* m = s.Message(msg, "GetConversationFromMsg");
   if (!c || !m) return -1;

@@ -18,14 +18,14 @@ extern "C" {
 TIMMessageHandle CreateTIMMessage(void) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("CreateTIMMessage", {});
+  if (s.call_log_enabled) s.Log("CreateTIMMessage", {});
   return s.Adopt(std::make_unique<tim::MessageObject>(), tim::HandleKind::kMessage, true);
 }
 
 int DestroyTIMMessage(TIMMessageHandle msg) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("DestroyTIMMessage", {tim::PtrText(msg)});
+  if (s.call_log_enabled) s.Log("DestroyTIMMessage", {tim::PtrText(msg)});
   if (!s.Message(msg, "DestroyTIMMessage")) return -1;
   s.Forget(msg);
   return 0;
@@ -38,11 +38,12 @@ TIMMessageHandle CreateTIMMessageHandleFromData(const char* peer, int conv_type,
                                                 const char* extra) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log(
-      "CreateTIMMessageHandleFromData",
-      {tim::Quote(peer), std::to_string(conv_type), std::to_string(time), std::to_string(reserved1),
-       std::to_string(reserved2), std::to_string(rand), std::to_string(seq), std::to_string(status),
-       is_read ? "1" : "0", is_self ? "1" : "0", tim::Quote(sender), tim::Quote(extra)});
+  if (s.call_log_enabled)
+    s.Log("CreateTIMMessageHandleFromData",
+          {tim::Quote(peer), std::to_string(conv_type), std::to_string(time),
+           std::to_string(reserved1), std::to_string(reserved2), std::to_string(rand),
+           std::to_string(seq), std::to_string(status), is_read ? "1" : "0", is_self ? "1" : "0",
+           tim::Quote(sender), tim::Quote(extra)});
   auto message = std::make_unique<tim::MessageObject>();
   message->data.peer = peer ? peer : "";
   message->data.conv_type = static_cast<TIMConversationType>(conv_type);
@@ -59,7 +60,7 @@ TIMMessageHandle CreateTIMMessageHandleFromData(const char* peer, int conv_type,
 int AddElem(TIMMessageHandle msg, TIMMsgElemHandle elem) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("AddElem", {tim::PtrText(msg), tim::PtrText(elem)});
+  if (s.call_log_enabled) s.Log("AddElem", {tim::PtrText(msg), tim::PtrText(elem)});
   tim::MessageObject* m = s.Message(msg, "AddElem");
   tim::ElemObject* e = s.Elem(elem, "AddElem");
   if (!m || !e) return -1;
@@ -70,7 +71,7 @@ int AddElem(TIMMessageHandle msg, TIMMsgElemHandle elem) {
 int GetElemCount(TIMMessageHandle msg) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetElemCount", {tim::PtrText(msg)});
+  if (s.call_log_enabled) s.Log("GetElemCount", {tim::PtrText(msg)});
   tim::MessageObject* m = s.Message(msg, "GetElemCount");
   return m ? static_cast<int>(m->data.elems.size()) : 0;
 }
@@ -78,7 +79,7 @@ int GetElemCount(TIMMessageHandle msg) {
 TIMMsgElemHandle GetElem(TIMMessageHandle msg, int index) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetElem", {tim::PtrText(msg), std::to_string(index)});
+  if (s.call_log_enabled) s.Log("GetElem", {tim::PtrText(msg), std::to_string(index)});
   tim::MessageObject* m = s.Message(msg, "GetElem");
   if (!m || index < 0 || static_cast<size_t>(index) >= m->data.elems.size()) return nullptr;
   auto view = std::make_unique<tim::ElemObject>();
@@ -93,7 +94,7 @@ TIMMsgElemHandle GetElem(TIMMessageHandle msg, int index) {
 TIMElemType GetElemType(TIMMsgElemHandle elem) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetElemType", {tim::PtrText(elem)});
+  if (s.call_log_enabled) s.Log("GetElemType", {tim::PtrText(elem)});
   tim::ElemObject* e = s.Elem(elem, "GetElemType");
   return e ? e->data.type : static_cast<TIMElemType>(0);
 }
@@ -101,7 +102,7 @@ TIMElemType GetElemType(TIMMsgElemHandle elem) {
 void DestroyElem(TIMMsgElemHandle elem) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("DestroyElem", {tim::PtrText(elem)});
+  if (s.call_log_enabled) s.Log("DestroyElem", {tim::PtrText(elem)});
   auto it = s.handles.find(elem);
   if (!s.Elem(elem, "DestroyElem")) return;
   if (!it->second.counted) {
@@ -114,15 +115,16 @@ void DestroyElem(TIMMsgElemHandle elem) {
 TIMMsgCustomElemHandle CreateCustomElemHandle(void) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("CreateCustomElemHandle", {});
+  if (s.call_log_enabled) s.Log("CreateCustomElemHandle", {});
   return s.Adopt(std::make_unique<tim::ElemObject>(), tim::HandleKind::kElem, true);
 }
 
 int GetCustomElemData(TIMMsgCustomElemHandle elem, char* buf, uint32_t* len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetCustomElemData",
-        {tim::PtrText(elem), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
+  if (s.call_log_enabled)
+    s.Log("GetCustomElemData",
+          {tim::PtrText(elem), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
   tim::ElemObject* e = s.Elem(elem, "GetCustomElemData");
   if (!e) return -1;
   return tim::AnswerText(e->data.data, buf, len, e->faults, "GetCustomElemData");
@@ -131,8 +133,9 @@ int GetCustomElemData(TIMMsgCustomElemHandle elem, char* buf, uint32_t* len) {
 int GetCustomElemDesc(TIMMsgCustomElemHandle elem, char* buf, uint32_t* len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetCustomElemDesc",
-        {tim::PtrText(elem), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
+  if (s.call_log_enabled)
+    s.Log("GetCustomElemDesc",
+          {tim::PtrText(elem), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
   tim::ElemObject* e = s.Elem(elem, "GetCustomElemDesc");
   if (!e) return -1;
   return tim::AnswerText(e->data.desc, buf, len, e->faults, "GetCustomElemDesc");
@@ -141,8 +144,9 @@ int GetCustomElemDesc(TIMMsgCustomElemHandle elem, char* buf, uint32_t* len) {
 int GetCustomElemExt(TIMMsgCustomElemHandle elem, char* buf, uint32_t* len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetCustomElemExt",
-        {tim::PtrText(elem), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
+  if (s.call_log_enabled)
+    s.Log("GetCustomElemExt",
+          {tim::PtrText(elem), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
   tim::ElemObject* e = s.Elem(elem, "GetCustomElemExt");
   if (!e) return -1;
   return tim::AnswerText(e->data.ext, buf, len, e->faults, "GetCustomElemExt");
@@ -151,7 +155,8 @@ int GetCustomElemExt(TIMMsgCustomElemHandle elem, char* buf, uint32_t* len) {
 void SetCustomElemData(TIMMsgCustomElemHandle elem, const char* buf, uint32_t len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetCustomElemData", {tim::PtrText(elem), Bytes(buf, len), std::to_string(len)});
+  if (s.call_log_enabled)
+    s.Log("SetCustomElemData", {tim::PtrText(elem), Bytes(buf, len), std::to_string(len)});
   if (tim::ElemObject* e = s.Elem(elem, "SetCustomElemData")) {
     e->data.type = kElemCustom;
     e->data.data = Bytes(buf, len);
@@ -161,22 +166,25 @@ void SetCustomElemData(TIMMsgCustomElemHandle elem, const char* buf, uint32_t le
 void SetCustomElemDesc(TIMMsgCustomElemHandle elem, const char* buf, uint32_t len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetCustomElemDesc", {tim::PtrText(elem), Bytes(buf, len), std::to_string(len)});
+  if (s.call_log_enabled)
+    s.Log("SetCustomElemDesc", {tim::PtrText(elem), Bytes(buf, len), std::to_string(len)});
   if (tim::ElemObject* e = s.Elem(elem, "SetCustomElemDesc")) e->data.desc = Bytes(buf, len);
 }
 
 void SetCustomElemExt(TIMMsgCustomElemHandle elem, const char* buf, uint32_t len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetCustomElemExt", {tim::PtrText(elem), Bytes(buf, len), std::to_string(len)});
+  if (s.call_log_enabled)
+    s.Log("SetCustomElemExt", {tim::PtrText(elem), Bytes(buf, len), std::to_string(len)});
   if (tim::ElemObject* e = s.Elem(elem, "SetCustomElemExt")) e->data.ext = Bytes(buf, len);
 }
 
 int GetMsgSender(TIMMessageHandle msg, char* buf, uint32_t* len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("GetMsgSender",
-        {tim::PtrText(msg), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
+  if (s.call_log_enabled)
+    s.Log("GetMsgSender",
+          {tim::PtrText(msg), tim::PtrText(buf), len ? std::to_string(*len) : "null"});
   tim::MessageObject* m = s.Message(msg, "GetMsgSender");
   if (!m) return -1;
   return tim::AnswerText(m->data.sender, buf, len, &m->data.faults, "GetMsgSender");
@@ -234,21 +242,22 @@ uint64_t GetMsgRand(TIMMessageHandle msg) {
 TIMOfflineInfoHandle CreateTIMTIMOfflineInfo(void) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("CreateTIMTIMOfflineInfo", {});
+  if (s.call_log_enabled) s.Log("CreateTIMTIMOfflineInfo", {});
   return s.Adopt(std::make_unique<tim::OfflineObject>(), tim::HandleKind::kOffline, true);
 }
 
 void DestroyTIMTIMOfflineInfo(TIMOfflineInfoHandle info) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("DestroyTIMTIMOfflineInfo", {tim::PtrText(info)});
+  if (s.call_log_enabled) s.Log("DestroyTIMTIMOfflineInfo", {tim::PtrText(info)});
   if (s.Offline(info, "DestroyTIMTIMOfflineInfo")) s.Forget(info);
 }
 
 void SetDesc4TIMTIMOfflineInfo(TIMOfflineInfoHandle info, const char* desc, uint32_t len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetDesc4TIMTIMOfflineInfo", {tim::PtrText(info), Bytes(desc, len), std::to_string(len)});
+  if (s.call_log_enabled)
+    s.Log("SetDesc4TIMTIMOfflineInfo", {tim::PtrText(info), Bytes(desc, len), std::to_string(len)});
   if (tim::OfflineObject* o = s.Offline(info, "SetDesc4TIMTIMOfflineInfo")) {
     o->data.desc = Bytes(desc, len);
   }
@@ -257,7 +266,8 @@ void SetDesc4TIMTIMOfflineInfo(TIMOfflineInfoHandle info, const char* desc, uint
 void SetExt4TIMTIMOfflineInfo(TIMOfflineInfoHandle info, const char* ext, uint32_t len) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetExt4TIMTIMOfflineInfo", {tim::PtrText(info), Bytes(ext, len), std::to_string(len)});
+  if (s.call_log_enabled)
+    s.Log("SetExt4TIMTIMOfflineInfo", {tim::PtrText(info), Bytes(ext, len), std::to_string(len)});
   if (tim::OfflineObject* o = s.Offline(info, "SetExt4TIMTIMOfflineInfo")) {
     o->data.ext = Bytes(ext, len);
   }
@@ -266,14 +276,17 @@ void SetExt4TIMTIMOfflineInfo(TIMOfflineInfoHandle info, const char* ext, uint32
 void SetFlag4TIMTIMOfflineInfo(TIMOfflineInfoHandle info, TIMOfflinePushFlag flag) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetFlag4TIMTIMOfflineInfo", {tim::PtrText(info), std::to_string(static_cast<int>(flag))});
+  if (s.call_log_enabled)
+    s.Log("SetFlag4TIMTIMOfflineInfo",
+          {tim::PtrText(info), std::to_string(static_cast<int>(flag))});
   if (tim::OfflineObject* o = s.Offline(info, "SetFlag4TIMTIMOfflineInfo")) o->data.flag = flag;
 }
 
 void SetNotifyMode4AndroidTIMTIMOfflineInfo(TIMOfflineInfoHandle info, uint32_t mode) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetNotifyMode4AndroidTIMTIMOfflineInfo", {tim::PtrText(info), std::to_string(mode)});
+  if (s.call_log_enabled)
+    s.Log("SetNotifyMode4AndroidTIMTIMOfflineInfo", {tim::PtrText(info), std::to_string(mode)});
   if (tim::OfflineObject* o = s.Offline(info, "SetNotifyMode4AndroidTIMTIMOfflineInfo")) {
     o->data.notify_mode = mode;
   }
@@ -282,7 +295,7 @@ void SetNotifyMode4AndroidTIMTIMOfflineInfo(TIMOfflineInfoHandle info, uint32_t 
 bool SetMsgOfflinePushInfo(TIMMessageHandle msg, TIMOfflineInfoHandle info) {
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.Log("SetMsgOfflinePushInfo", {tim::PtrText(msg), tim::PtrText(info)});
+  if (s.call_log_enabled) s.Log("SetMsgOfflinePushInfo", {tim::PtrText(msg), tim::PtrText(info)});
   tim::MessageObject* m = s.Message(msg, "SetMsgOfflinePushInfo");
   tim::OfflineObject* o = s.Offline(info, "SetMsgOfflinePushInfo");
   if (!m || !o) return false;

@@ -57,6 +57,8 @@ class State {
   TIMMessageHandle NewSdkMessage(const MessageData& data);
   TIMConversationHandle NewSdkConversation(TIMConversationType type, const std::string& peer);
 
+  // Callers on the per-message paths test call_log_enabled first, so that a benchmark with the
+  // log off does not pay for formatting the arguments.
   void Log(const std::string& name, std::vector<std::string> args);
   std::vector<tim_control::CallRecord> calls;
   bool call_log_enabled = true;  // off only for benchmarks (SetCallLogging)
