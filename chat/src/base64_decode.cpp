@@ -1,5 +1,6 @@
 #include "base64_decode.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kuvochat {
@@ -21,16 +22,13 @@ constexpr SextetTable kSextets;
 int Sextet(unsigned char c) {
   return kSextets.value[c];
 }
-}  // namespace
 
-std::string Base64Decode(const char* text, size_t length) {
-  std::string out;
-  if (text == nullptr) return out;
-  // Sized once for the most the text can carry (a trailing partial group gives at most two
-  // bytes), written through a pointer and cut to what was decoded: no growth checks per byte.
-  out.resize(length / 4 * 3 + 2);
-  char* dst = &out[0];
+// Decodes `length` characters at `text` into `out`, which has room for length / 4 * 3 + 2
+// bytes, and gives the number of bytes written. `out` may be `text`: every group is read whole
+// before its (fewer) bytes are written, and the writes never pass the reads.
+size_t DecodeInto(const char* text, size_t length, char* out) {
   const auto* src = reinterpret_cast<const unsigned char*>(text);
+  char* dst = out;
   size_t i = 0;
   // Whole groups of four alphabet characters; a group holding an outsider is left to the loop
   // below, which stops at the outsider.
@@ -63,8 +61,25 @@ std::string Base64Decode(const char* text, size_t length) {
     *dst++ = static_cast<char>((group >> 10) & 0xFF);
     *dst++ = static_cast<char>((group >> 2) & 0xFF);
   }
-  out.resize(static_cast<size_t>(dst - out.data()));
+  return static_cast<size_t>(dst - out);
+}
+}  // namespace
+
+std::string Base64Decode(const char* text, size_t length) {
+  std::string out;
+  if (text == nullptr) return out;
+  // Sized once for the most the text can carry (a trailing partial group gives at most two
+  // bytes), written through a pointer and cut to what was decoded: no growth checks per byte.
+  out.resize(length / 4 * 3 + 2);
+  out.resize(DecodeInto(text, length, &out[0]));
   return out;
+}
+
+void Base64DecodeInPlace(std::string* text) {
+  const size_t length = text->size();
+  // The output is never longer than the input but for the two bytes of room DecodeInto asks.
+  text->resize(std::max(length, length / 4 * 3 + 2));
+  text->resize(DecodeInto(text->data(), length, &(*text)[0]));
 }
 
 }  // namespace kuvochat

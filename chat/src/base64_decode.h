@@ -13,5 +13,7 @@ std::string Base64Decode(const char* text, size_t length);
 inline std::string Base64Decode(const std::string& text) {
   return Base64Decode(text.data(), text.size());
 }
+// The same decoding, written over the text itself (no second buffer).
+void Base64DecodeInPlace(std::string* text);
 
 }  // namespace kuvochat

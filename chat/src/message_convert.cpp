@@ -82,9 +82,9 @@ bool ReadCustomElement(TIMMessageHandle msg, tagTimMsgInfo* record) {
   TIMMsgElemHandle elem = GetElem(msg, 0);
   if (elem == nullptr || GetElemType(elem) != kElemCustom) return false;
 
-  std::string data;
-  if (!ReadSdkText(&DataGetter, elem, SdkTextKind::kText, &data)) return false;
-  record->content = Base64Decode(data);
+  // Read into the record and decoded where it lies: the text is not kept.
+  if (!ReadSdkText(&DataGetter, elem, SdkTextKind::kText, &record->content)) return false;
+  Base64DecodeInPlace(&record->content);
 
   std::string desc;
   uint32_t desc_length = 0;
