@@ -166,6 +166,7 @@ tim::MessageData Numbered(State& s, const MessageShape& shape) {
 
 void DeliverNewMessages(const std::vector<MessageShape>& batch) {
   std::vector<std::pair<bool, tim::MessageData>> messages;  // (null entry, message)
+  messages.reserve(batch.size());
   {
     State& s = State::Get();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -175,15 +176,17 @@ void DeliverNewMessages(const std::vector<MessageShape>& batch) {
       messages.emplace_back(shape.null_handle, std::move(m));
     }
   }
-  Dispatcher::Get().Post([messages = std::move(messages)] {
+  // The event runs once, so it hands its messages on to the handles instead of copying them.
+  Dispatcher::Get().Post([messages = std::move(messages)]() mutable {
     TIMMessageCB* cb = nullptr;
     std::vector<TIMMessageHandle> handles;
+    handles.reserve(messages.size());
     State& s = State::Get();
     {
       std::lock_guard<std::mutex> lock(s.mutex);
       cb = s.message_cb;
-      for (const auto& [null_entry, m] : messages) {
-        handles.push_back(null_entry ? nullptr : s.NewSdkMessage(m));
+      for (auto& [null_entry, m] : messages) {
+        handles.push_back(null_entry ? nullptr : s.NewSdkMessage(std::move(m)));
       }
     }
     if (cb && cb->OnNewMessage) {

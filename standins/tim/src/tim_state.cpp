@@ -61,9 +61,9 @@ void State::Forget(void* handle) {
   }
 }
 
-TIMMessageHandle State::NewSdkMessage(const MessageData& data) {
+TIMMessageHandle State::NewSdkMessage(MessageData data) {
   auto message = std::make_unique<MessageObject>();
-  message->data = data;
+  message->data = std::move(data);
   return Adopt(std::move(message), HandleKind::kMessage, false);
 }
 

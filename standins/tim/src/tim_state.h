@@ -54,7 +54,7 @@ class State {
   void Forget(void* handle);
 
   // Builds an SDK-owned message handle (not counted) for a callback. Lock held.
-  TIMMessageHandle NewSdkMessage(const MessageData& data);
+  TIMMessageHandle NewSdkMessage(MessageData data);
   TIMConversationHandle NewSdkConversation(TIMConversationType type, const std::string& peer);
 
   // Callers on the per-message paths test call_log_enabled first, so that a benchmark with the
