@@ -23,6 +23,23 @@ int Sextet(unsigned char c) {
   return kSextets.value[c];
 }
 
+// The sextet of every byte value already shifted to its place in a group of four, so that a
+// group is four lookups OR-ed together; an outsider sets the top bit, which no sextet reaches.
+constexpr uint32_t kOutsider = 0x80000000u;
+struct PlacedTable {
+  uint32_t value[4][256];
+  constexpr PlacedTable() : value() {
+    for (int place = 0; place < 4; ++place) {
+      for (int c = 0; c < 256; ++c) {
+        const int sextet = kSextets.value[c];
+        value[place][c] =
+            sextet < 0 ? kOutsider : static_cast<uint32_t>(sextet) << (6 * (3 - place));
+      }
+    }
+  }
+};
+constexpr PlacedTable kPlaced;
+
 // Decodes `length` characters at `text` into `out`, which has room for length / 4 * 3 + 2
 // bytes, and gives the number of bytes written. `out` may be `text`: every group is read whole
 // before its (fewer) bytes are written, and the writes never pass the reads.
@@ -33,13 +50,9 @@ size_t DecodeInto(const char* text, size_t length, char* out) {
   // Whole groups of four alphabet characters; a group holding an outsider is left to the loop
   // below, which stops at the outsider.
   for (; i + 4 <= length; i += 4) {
-    const int a = Sextet(src[i]);
-    const int b = Sextet(src[i + 1]);
-    const int c = Sextet(src[i + 2]);
-    const int d = Sextet(src[i + 3]);
-    if ((a | b | c | d) < 0) break;
-    const uint32_t group = (static_cast<uint32_t>(a) << 18) | (static_cast<uint32_t>(b) << 12) |
-                           (static_cast<uint32_t>(c) << 6) | static_cast<uint32_t>(d);
+    const uint32_t group = kPlaced.value[0][src[i]] | kPlaced.value[1][src[i + 1]] |
+                           kPlaced.value[2][src[i + 2]] | kPlaced.value[3][src[i + 3]];
+    if (group & kOutsider) break;
     dst[0] = static_cast<char>((group >> 16) & 0xFF);
     dst[1] = static_cast<char>((group >> 8) & 0xFF);
     dst[2] = static_cast<char>(group & 0xFF);
