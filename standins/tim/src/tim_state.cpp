@@ -156,7 +156,8 @@ int AnswerText(const std::string& value, char* buf, uint32_t* len,
                const std::map<std::string, tim_control::QueryFault>* faults, const char* api) {
   if (len == nullptr) return -1;
   if (buf == nullptr || *len == 0) {
-    if (faults) {
+    // Most objects carry no faults; the look-up would build a key string for nothing.
+    if (faults && !faults->empty()) {
       auto it = faults->find(api);
       if (it != faults->end()) {
         *len = static_cast<uint32_t>(it->second.length);
