@@ -141,9 +141,12 @@ double DeliverThroughSdk(size_t total, size_t batch_size, const std::string& dat
   const auto batch = Batch(batch_size, data);
   g_received.Reset();
   const auto start = Clock::now();
-  for (size_t sent = 0; sent < total; sent += batch_size) tim_control::DeliverNewMessages(batch);
-  g_received.WaitFor(total / batch_size * batch_size);
-  return PerSecond(total / batch_size * batch_size, start);
+  // Whole batches only, exactly as many messages as are waited for: a partial last batch would
+  // be delivered after the clock stops and counted into the next run.
+  const size_t whole = total / batch_size * batch_size;
+  for (size_t sent = 0; sent < whole; sent += batch_size) tim_control::DeliverNewMessages(batch);
+  g_received.WaitFor(whole);
+  return PerSecond(whole, start);
 }
 
 void CountOnly(TIMMessageHandle*, uint32_t n, void*) {
@@ -163,11 +166,12 @@ double DeliverThroughRunner(Base::ITaskRunner* runner, size_t total, size_t batc
   const TimMsgList batch(batch_size, record);
   g_received.Reset();
   const auto start = Clock::now();
-  for (size_t sent = 0; sent < total; sent += batch_size) {
+  const size_t whole = total / batch_size * batch_size;
+  for (size_t sent = 0; sent < whole; sent += batch_size) {
     runner->PostTask(Base::NewRunnableFunction(&BaselineDeliver, batch));
   }
-  g_received.WaitFor(total / batch_size * batch_size);
-  return PerSecond(total / batch_size * batch_size, start);
+  g_received.WaitFor(whole);
+  return PerSecond(whole, start);
 }
 
 // --- send ----------------------------------------------------------------------------------
