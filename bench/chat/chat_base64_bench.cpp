@@ -11,30 +11,11 @@
 #include <string>
 
 #include "base64_decode.h"
+#include "base64_encode.h"
 
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string Encode(const std::string& bytes) {
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t v = (uint32_t{static_cast<uint8_t>(bytes[i])} << 16) |
-                       (uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8) |
-                       static_cast<uint8_t>(bytes[i + 2]);
-    for (int s = 18; s >= 0; s -= 6) out.push_back(kAlphabet[(v >> s) & 0x3F]);
-  }
-  if (i < bytes.size()) {
-    uint32_t v = uint32_t{static_cast<uint8_t>(bytes[i])} << 16;
-    if (i + 1 < bytes.size()) v |= uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8;
-    out.push_back(kAlphabet[(v >> 18) & 0x3F]);
-    out.push_back(kAlphabet[(v >> 12) & 0x3F]);
-    out.push_back(i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 0x3F] : '=');
-    out.push_back('=');
-  }
-  return out;
-}
 
 // The baseline: one 256-entry table, four characters to three bytes, stop at '=' or any
 // character outside the alphabet.
@@ -84,7 +65,7 @@ int main(int argc, char** argv) {
   for (size_t size : {size_t{1024}, size_t{65536}}) {
     std::string payload(size, '\0');
     for (char& c : payload) c = static_cast<char>(random() & 0xFF);
-    const std::string text = Encode(payload);
+    const std::string text = kuvochat::Base64Encode(payload);
     if (kuvochat::Base64Decode(text) != payload || TableDecode(text) != payload) {
       std::fprintf(stderr, "decoders disagree on a %zu-byte payload\n", size);
       return 1;

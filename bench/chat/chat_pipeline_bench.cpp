@@ -42,6 +42,7 @@
 #include "KuvoChat.h"
 #include "base/runnable_function.h"
 #include "base/task_runner.h"
+#include "base64_encode.h"
 #include "kuvocore.h"
 #include "kuvocore_control.h"
 #include "tim/tim_c.h"
@@ -91,28 +92,6 @@ class BenchMsgs : public IMsgCallBack {
   }
   void OnMsgListResult(uint64_t, const TimMsgList*, bool) override {}
 };
-
-std::string Base64(const std::string& bytes) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t v = (uint32_t{static_cast<uint8_t>(bytes[i])} << 16) |
-                       (uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8) |
-                       static_cast<uint8_t>(bytes[i + 2]);
-    for (int s = 18; s >= 0; s -= 6) out.push_back(kAlphabet[(v >> s) & 0x3F]);
-  }
-  if (i < bytes.size()) {
-    uint32_t v = uint32_t{static_cast<uint8_t>(bytes[i])} << 16;
-    if (i + 1 < bytes.size()) v |= uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8;
-    out.push_back(kAlphabet[(v >> 18) & 0x3F]);
-    out.push_back(kAlphabet[(v >> 12) & 0x3F]);
-    out.push_back(i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 0x3F] : '=');
-    out.push_back('=');
-  }
-  return out;
-}
 
 std::string Payload(std::mt19937* random) {
   std::string payload(1024, '\0');
@@ -258,7 +237,7 @@ int main(int argc, char** argv) {
 
   std::mt19937 random(11);
   const std::string payload = Payload(&random);
-  const std::string data = Base64(payload);
+  const std::string data = kuvochat::Base64Encode(payload);
   BenchMsgs host;
   g_baseline_host = &host;
 

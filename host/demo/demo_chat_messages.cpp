@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KuvoChat.h"
+#include "base64_encode.h"
 #include "demo_section.h"
 #include "kuvocore.h"
 #include "kuvocore_control.h"
@@ -22,28 +23,6 @@ constexpr char kSection[] = "21-chat-messages";
 
 void Say(const std::string& text) {
   demo::Say(kSection, text);
-}
-
-std::string Base64(const std::string& bytes) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t v = (uint32_t{static_cast<uint8_t>(bytes[i])} << 16) |
-                       (uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8) |
-                       static_cast<uint8_t>(bytes[i + 2]);
-    for (int s = 18; s >= 0; s -= 6) out.push_back(kAlphabet[(v >> s) & 0x3F]);
-  }
-  if (i < bytes.size()) {
-    uint32_t v = uint32_t{static_cast<uint8_t>(bytes[i])} << 16;
-    if (i + 1 < bytes.size()) v |= uint32_t{static_cast<uint8_t>(bytes[i + 1])} << 8;
-    out.push_back(kAlphabet[(v >> 18) & 0x3F]);
-    out.push_back(kAlphabet[(v >> 12) & 0x3F]);
-    out.push_back(i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 0x3F] : '=');
-    out.push_back('=');
-  }
-  return out;
 }
 
 // A host reads payloads with its own copy of the timmsgtype schema; the demo reads the six
@@ -167,7 +146,8 @@ std::wstring DataFolder() {
 
 tim_control::MessageShape FromPeer(TIMConversationType type, const std::string& peer,
                                    const std::string& sender, const std::string& text) {
-  return tim_control::CustomMessage(type, peer, sender, Base64(text), "desc: " + text);
+  return tim_control::CustomMessage(type, peer, sender, kuvochat::Base64Encode(text),
+                                    "desc: " + text);
 }
 
 int RunChatMessages(const demo::DemoArgs&) {
@@ -206,7 +186,8 @@ int RunChatMessages(const demo::DemoArgs&) {
 
   Say("the peer sends the same payload back");
   tim_control::DeliverNewMessages({tim_control::CustomMessage(
-      kCnvC2C, "100", "100", Base64(msgs.sent_content()), "echo of the wrapped message")});
+      kCnvC2C, "100", "100", kuvochat::Base64Encode(msgs.sent_content()),
+      "echo of the wrapped message")});
   Settle();
   const auto received = msgs.received();
   if (received.size() != 1) return 4;
