@@ -140,5 +140,5 @@ if [ ${#failures[@]} -ne 0 ]; then
 fi
 # Over all ctest runs; a failed stage that ran no tests (configure, build, fuzz) counts as one.
 for f in "${failures[@]}"; do [[ $f == *": tests" ]] || failed=$((failed + 1)); done
-echo "ctest total: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 [ ${#failures[@]} -eq 0 ]
