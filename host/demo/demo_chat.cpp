@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "KuvoChat.h"
+#include "demo_chat_support.h"
 #include "demo_section.h"
 #include "kuvocore_control.h"
 #include "tim/tim_control.h"
@@ -47,24 +48,6 @@ class DemoMsgs : public IMsgCallBack {
   size_t delivered_ = 0;
 };
 
-void Settle() {
-  for (int i = 0; i < 3; ++i) {
-    tim_control::WaitIdle();
-    KuvocoreTest_WaitRunnerIdle();
-  }
-}
-
-std::wstring DataFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-#if defined(_WIN32)
-  if (!tmp) tmp = std::getenv("TEMP");
-  const std::string path = std::string(tmp ? tmp : ".") + "\\kuvo_demo_chat";
-#else
-  const std::string path = std::string(tmp ? tmp : "/tmp") + "/kuvo_demo_chat";
-#endif
-  return std::wstring(path.begin(), path.end());
-}
-
 int RunChat(const demo::DemoArgs&) {
   if (!Kuvocore_Startup()) return 1;
   KuvocoreTest_UseManualClock(true);
@@ -76,30 +59,30 @@ int RunChat(const demo::DemoArgs&) {
   Im_RegMsgCallBack(&msgs);
 
   demo::Say(kSection, "Im_Init");
-  if (!Im_Init(1400012345, 0, DataFolder().c_str())) return 2;
+  if (!Im_Init(1400012345, 0, demo::ChatDataFolder("kuvo_demo_chat").c_str())) return 2;
   demo::Say(kSection, "Im_Login user 900100200300");
   if (!Im_Login(900100200300ull, "36862", "demo-signature")) return 3;
-  Settle();
+  demo::SettleChat();
 
   demo::Say(kSection, "connection drops; it is back after 20 s (stand-in clock)");
   tim_control::RaiseDisconnected(6002, "network unreachable");
-  Settle();
+  demo::SettleChat();
   KuvocoreTest_AdvanceClock(20000);
   tim_control::RaiseConnected();
-  Settle();
+  demo::SettleChat();
   KuvocoreTest_AdvanceClock(30000);
-  Settle();
+  demo::SettleChat();
 
   demo::Say(kSection, "connection drops again and stays down for 30 s");
   tim_control::RaiseDisconnected(6002, "network unreachable");
-  Settle();
+  demo::SettleChat();
   KuvocoreTest_AdvanceClock(29999);
-  Settle();
+  demo::SettleChat();
   demo::Say(kSection, "  ... 29.999 s: nothing reported yet");
   KuvocoreTest_AdvanceClock(1);
-  Settle();
+  demo::SettleChat();
   tim_control::RaiseConnected();
-  Settle();
+  demo::SettleChat();
 
   demo::Say(kSection, "two batches arrive before the host is ready");
   tim_control::DeliverNewMessages(
@@ -107,18 +90,18 @@ int RunChat(const demo::DemoArgs&) {
        tim_control::CustomMessage(kCnvGroup, "G7", "101", "Z3JvdXAgbm90ZQ==")});
   tim_control::DeliverNewMessages(
       {tim_control::CustomMessage(kCnvC2C, "cscmd_7", "cscmd_7", "c2VydmljZQ==")});
-  Settle();
+  demo::SettleChat();
   demo::Say(kSection, "  delivered so far: " + std::to_string(msgs.delivered()));
   demo::Say(kSection, "Im_NotifyReleaseData");
   Im_NotifyReleaseData();
   demo::Say(kSection, "a message after the release goes straight through");
   tim_control::DeliverNewMessages({tim_control::CustomMessage(kCnvC2C, "100", "100", "YWdhaW4=")});
-  Settle();
+  demo::SettleChat();
 
   const size_t delivered = msgs.delivered();
   demo::Say(kSection, "Im_UnInit");
   Im_UnInit();
-  Settle();
+  demo::SettleChat();
   Kuvocore_Shutdown();
   return delivered == 4 ? 0 : 4;
 }

@@ -12,6 +12,7 @@
 
 #include "KuvoChat.h"
 #include "base64_encode.h"
+#include "demo_chat_support.h"
 #include "demo_section.h"
 #include "kuvocore.h"
 #include "kuvocore_control.h"
@@ -126,24 +127,6 @@ class DemoSessions : public ISessionCallBack {
   void OnSessionChanged(const TimChangedPeers*) override {}
 };
 
-void Settle() {
-  for (int i = 0; i < 3; ++i) {
-    tim_control::WaitIdle();
-    KuvocoreTest_WaitRunnerIdle();
-  }
-}
-
-std::wstring DataFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-#if defined(_WIN32)
-  if (!tmp) tmp = std::getenv("TEMP");
-  const std::string path = std::string(tmp ? tmp : ".") + "\\kuvo_demo_chat_messages";
-#else
-  const std::string path = std::string(tmp ? tmp : "/tmp") + "/kuvo_demo_chat_messages";
-#endif
-  return std::wstring(path.begin(), path.end());
-}
-
 tim_control::MessageShape FromPeer(TIMConversationType type, const std::string& peer,
                                    const std::string& sender, const std::string& text) {
   return tim_control::CustomMessage(type, peer, sender, kuvochat::Base64Encode(text),
@@ -158,9 +141,9 @@ int RunChatMessages(const demo::DemoArgs&) {
   DemoSessions sessions;
   Im_RegMsgCallBack(&msgs);
   Im_RegSessionCallBack(&sessions);
-  if (!Im_Init(1400012345, 0, DataFolder().c_str())) return 2;
+  if (!Im_Init(1400012345, 0, demo::ChatDataFolder("kuvo_demo_chat_messages").c_str())) return 2;
   if (!Im_Login(900100200300ull, "36862", "demo-signature")) return 3;
-  Settle();
+  demo::SettleChat();
   Im_NotifyReleaseData();
 
   // Earlier history with user 100, and other conversations for the recent list.
@@ -182,13 +165,13 @@ int RunChatMessages(const demo::DemoArgs&) {
   out.payload = "hello from the demo";
   Say("Im_SendMsg to user 100, wrapped, msgId " + std::to_string(out.msgId) + ": " +
       std::string(Im_SendMsg(&out, false, true) ? "started" : "refused"));
-  Settle();
+  demo::SettleChat();
 
   Say("the peer sends the same payload back");
   tim_control::DeliverNewMessages({tim_control::CustomMessage(
       kCnvC2C, "100", "100", kuvochat::Base64Encode(msgs.sent_content()),
       "echo of the wrapped message")});
-  Settle();
+  demo::SettleChat();
   const auto received = msgs.received();
   if (received.size() != 1) return 4;
   std::map<int, uint64_t> header;
@@ -201,12 +184,12 @@ int RunChatMessages(const demo::DemoArgs&) {
 
   Say("Im_GetMsgList user 100, newest 3 (mode 1)");
   Im_GetMsgList(9, 100, 3, 1, nullptr);
-  Settle();
+  demo::SettleChat();
   const tagTimMsgLocator anchor = msgs.oldest();
   Say("Im_GetMsgList user 100, 3 older than the message of seq " + std::to_string(anchor.seq) +
       " (mode 3)");
   Im_GetMsgList(9, 100, 3, 3, &anchor);
-  Settle();
+  demo::SettleChat();
 
   Say("Im_GetRecentList (the service conversation cscmd_3 is not listed)");
   Im_GetRecentList();
@@ -218,7 +201,7 @@ int RunChatMessages(const demo::DemoArgs&) {
   Im_GetRecentList();
 
   Im_UnInit();
-  Settle();
+  demo::SettleChat();
   const size_t live = tim_control::LiveHandleCount();
   Kuvocore_Shutdown();
   Say("SDK handles left alive: " + std::to_string(live));
