@@ -15,19 +15,27 @@ else()
   find_package(Threads REQUIRED)
 endif()
 
-# Windows test binaries run under wine64 (x86_64 only: this kernel runs no 32-bit programs, so
-# the i686 tests are built and linked but not registered). CMAKE_CROSSCOMPILING_EMULATOR makes
-# every add_test() on a target go through scripts/wine-run.sh, kuvo_add_test's or not. A fixture
-# pair opens and closes one wine session per test run: the prefix, a shared wineserver and, when
-# no DISPLAY is set, an Xvfb server for the tests that open windows.
+# Windows test binaries run under wine: x86_64 ones under wine64, i686 ones under wine32 (through
+# qemu's user-mode emulator where the kernel runs no 32-bit programs; scripts/setup.sh sets that
+# up). CMAKE_CROSSCOMPILING_EMULATOR makes every add_test() on a target go through
+# scripts/wine-run.sh, kuvo_add_test's or not. A fixture pair opens and closes one wine session
+# per test run: the prefix, a shared wineserver and, when no DISPLAY is set, an Xvfb server for
+# the tests that open windows.
 set(KUVO_WINE_TESTS OFF)
-if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$")
   set(KUVO_WINE_TESTS ON)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+    set(_kuvo_wine_arch win32)
+  else()
+    set(_kuvo_wine_arch win64)
+  endif()
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
   add_test(NAME wine_session_start
-           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --session-start ${CMAKE_BINARY_DIR})
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --session-start ${CMAKE_BINARY_DIR}
+                   ${_kuvo_wine_arch})
   add_test(NAME wine_session_stop
-           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --session-stop ${CMAKE_BINARY_DIR})
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --session-stop ${CMAKE_BINARY_DIR}
+                   ${_kuvo_wine_arch})
   set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP kuvo_wine TIMEOUT 300)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP kuvo_wine TIMEOUT 120)
 endif()

@@ -11,7 +11,8 @@ export CCACHE_BASEDIR=$REPO
 export CCACHE_NOHASHDIR=true
 mkdir -p "$CCACHE_DIR"
 
-"$REPO/scripts/setup.sh"
+# The Linux demo needs no 32-bit wine.
+KUVO_WINE32=0 "$REPO/scripts/setup.sh"
 cmake --preset linux-release >/dev/null
 # Everything, not just kuvo_demo: the demo loads the stand-in libraries by file name at run time.
 cmake --build --preset linux-release -j "${KUVO_JOBS:-$(nproc)}"

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under wine64 in a throw-away WINEPREFIX, one per build folder.
+# Runs a Windows test program under wine in a throw-away WINEPREFIX, one per build folder: x86_64
+# programs with the 64-bit loader in a win64 prefix, i686 programs with the 32-bit loader (wine32,
+# which runs under qemu's user-mode emulator on kernels without i386 support) in a win32 prefix.
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]     run it; exit status is the program's
-#   wine-run.sh --session-start BUILDDIR  make the prefix, start a shared wineserver and, when no
+#   wine-run.sh --session-start BUILDDIR [win32|win64]
+#                                         make the prefix, start a shared wineserver and, when no
 #                                         DISPLAY is set, an Xvfb server for the whole test run
-#   wine-run.sh --session-stop BUILDDIR   end the wine processes and the Xvfb server again
+#   wine-run.sh --session-stop BUILDDIR [win32|win64]
+#                                         end the wine processes and the Xvfb server again
 #
 # The build folder of a program is the nearest parent holding CMakeCache.txt; the prefix is
 # BUILDDIR/wineprefix (KUVO_WINEPREFIX overrides it). The user's own WINEPREFIX is never used:
-# the tests write to the registry.
+# the tests write to the registry. A program's architecture is read from its PE header; a build
+# folder's is given to the session commands or read from its cache.
 set -euo pipefail
 
 die() { printf 'wine-run: %s\n' "$*" >&2; exit 125; }
@@ -22,12 +27,39 @@ pick() { # first executable among the arguments (paths or names on PATH)
   return 1
 }
 
-WINE=$(pick /usr/lib/wine/wine64 wine64) || die "wine64 not found (apt-get install wine64)"
-WINESERVER=$(pick /usr/lib/wine/wineserver64 wineserver64 /usr/lib/wine/wineserver wineserver) ||
-  die "wineserver not found"
-export WINESERVER
+# PE machine field: 0x14c i386, 0x8664 x86-64.
+pe_arch() {
+  local off machine
+  off=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$off" ] || return 1
+  machine=$(od -An -t x2 -j $((off + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+  case "$machine" in 14c) echo win32 ;; 8664) echo win64 ;; *) return 1 ;; esac
+}
+
+# A build folder's architecture: as its test set-up names it, else the toolchain or compiler its
+# cache names.
+cache_arch() {
+  local names
+  names=$(sed -n 's/^CMAKE_\(SYSTEM_PROCESSOR\|TOOLCHAIN_FILE\|CXX_COMPILER\):[A-Z]*=//p' \
+    "$1/CMakeCache.txt" 2>/dev/null || true)
+  if grep -Eq '(^|[/_-])(i[3-6]86)([._-]|$)' <<<"$names"; then echo win32; else echo win64; fi
+}
+
+# The loader for the architecture; one native wineserver serves both (it is not emulated).
+use_arch() {
+  export WINEARCH=$1
+  if [ "$WINEARCH" = win32 ]; then
+    WINE=$(pick /usr/lib/wine/wine) ||
+      die "wine32 not found (scripts/setup.sh installs it: qemu-user-static, binfmt, wine32:i386)"
+  else
+    WINE=$(pick /usr/lib/wine/wine64 wine64) || die "wine64 not found (apt-get install wine64)"
+  fi
+  WINESERVER=$(pick /usr/lib/wine/wineserver64 wineserver64 /usr/lib/wine/wineserver wineserver) ||
+    die "wineserver not found"
+  export WINESERVER
+}
+
 export WINEDEBUG=-all
-export WINEARCH=win64
 # No Mono or Gecko: nothing may be downloaded, and their install prompts would wait forever.
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
@@ -60,8 +92,12 @@ ensure_prefix() {
       die "could not create $WINEPREFIX"
     fi
     "$WINESERVER" -w
-    touch "$WINEPREFIX/.kuvo-ready"
+    echo "$WINEARCH" >"$WINEPREFIX/.kuvo-ready"
   fi
+  # The marker names the prefix's architecture (empty: an older win64 prefix).
+  local made
+  made=$(cat "$WINEPREFIX/.kuvo-ready")
+  [ "${made:-win64}" = "$WINEARCH" ] || die "$WINEPREFIX is a ${made:-win64} prefix, not $WINEARCH"
   flock -u 8
   exec 8>&-
 }
@@ -79,6 +115,7 @@ adopt_session_display() {
 
 session_start() {
   use_build_dir "$(cd "$1" && pwd)"
+  use_arch "${2:-$(cache_arch "$BUILD_DIR")}"
   ensure_prefix
   if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
     adopt_session_display
@@ -107,6 +144,7 @@ session_start() {
 
 session_stop() {
   use_build_dir "$(cd "$1" && pwd)"
+  use_arch "${2:-$(cache_arch "$BUILD_DIR")}"
   if [ -d "$WINEPREFIX" ]; then
     "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
     "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
@@ -123,14 +161,18 @@ session_stop() {
 }
 
 case "${1:-}" in
-  --session-start) [ $# -eq 2 ] || die "usage: $0 --session-start BUILDDIR"; session_start "$2" ;;
-  --session-stop) [ $# -eq 2 ] || die "usage: $0 --session-stop BUILDDIR"; session_stop "$2" ;;
+  --session-start | --session-stop)
+    [ $# -ge 2 ] && [ $# -le 3 ] || die "usage: $0 $1 BUILDDIR [win32|win64]"
+    case "${3:-win64}" in win32 | win64) ;; *) die "unknown architecture '$3'" ;; esac
+    if [ "$1" = --session-start ]; then session_start "$2" ${3:+"$3"}; else session_stop "$2" ${3:+"$3"}; fi
+    ;;
   "" | -*) die "usage: $0 PROGRAM.exe [ARGS...]" ;;
   *)
     program=$1
     shift
     [ -f "$program" ] || die "no such program: $program"
     use_build_dir "$(build_dir_of "$program")"
+    use_arch "$(pe_arch "$program" || cache_arch "$BUILD_DIR")"
     ensure_prefix
     adopt_session_display
     # Wine may start helper processes (services, devices, the desktop) that outlive the
