@@ -33,7 +33,16 @@ SUDO=()
 [ "$(id -u)" -eq 0 ] || SUDO=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 
-installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]; }
+# Installed for the machine's own architecture (or for all), or for the one a name gives
+# ("wine32:i386"): once i386 is enabled, dpkg answers for both copies of a multi-arch library.
+NATIVE_ARCH=$(dpkg --print-architecture)
+installed() {
+  local arch=${1#*:}
+  [ "$arch" != "$1" ] || arch="$NATIVE_ARCH|all"
+  local status
+  status=$(dpkg-query -W -f='${db:Status-Status} ${Architecture}\n' "$1" 2>/dev/null || true)
+  grep -Eq "^installed ($arch)\$" <<<"$status"
+}
 missing_of() { local p; for p in "$@"; do installed "$p" || echo "$p"; done; }
 
 apt_updated=0
