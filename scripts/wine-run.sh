@@ -135,8 +135,9 @@ session_start() {
     fi
   fi
   # One server for all test programs of the run, so each start is fast; -p keeps it up until
-  # --session-stop. Its output must not hold ctest's pipe open.
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  # --session-stop. Its output must not hold ctest's pipe open. A server already up for this
+  # prefix (a repeated start) makes it fail, and is used as it is.
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
   # Start wine's own services now, detached from any test's output.
   "$WINE" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
   echo "wine prefix $WINEPREFIX${DISPLAY:+, display $DISPLAY}"
