@@ -2,7 +2,7 @@
 # Every test, from a fresh Debian machine: installs the packages, cross-builds the Windows
 # dependencies when they are not cached yet, then
 #   linux-debug, asan, tsan   configure, build, ctest
-#   mingw-i686                configure, build, ctest under wine32 (qemu user-mode emulation)
+#   mingw-i686                configure, build, ctest under wine32 (natively or through qemu)
 #   mingw-x64                 configure, build, ctest under wine64
 #   fuzz                      configure, build, each fuzz_* target for a short time
 # Every stage runs even after a failure; the exit status is non-zero if any stage failed, and the
