@@ -9,8 +9,13 @@
 
 #include "curl_obj.h"
 
+// Out of memory is made by this binary's own operator new. Only where the C++ runtime's string
+// code calls the program's replacement: ELF interposition does that; a mingw program's
+// replacement does not reach the runtime DLL's allocations.
+#if !defined(_WIN32)
+#define KUVO_TEST_REPLACES_NEW 1
 namespace {
-// Allocations on this thread fail while set (this binary's global operator new below).
+// Allocations on this thread fail while set.
 thread_local bool t_fail_allocations = false;
 }  // namespace
 
@@ -34,6 +39,7 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
   std::free(p);
 }
+#endif
 
 namespace {
 
@@ -49,6 +55,7 @@ TEST(WriteBody, AppendsEverythingItIsGivenAndAnswersTheByteCount) {
   EXPECT_EQ(body.size(), 8u);
 }
 
+#if defined(KUVO_TEST_REPLACES_NEW)
 TEST(WriteBody, OutOfMemoryAnswersZeroAndKeepsTheBodyAsItWas) {
   std::string body = "kept";
   body.shrink_to_fit();
@@ -59,6 +66,7 @@ TEST(WriteBody, OutOfMemoryAnswersZeroAndKeepsTheBodyAsItWas) {
   EXPECT_EQ(answer, 0u);
   EXPECT_EQ(body, "kept");
 }
+#endif
 
 TEST(WriteBody, SizesBeyondAStringAnswerZero) {
   std::string body = "kept";
