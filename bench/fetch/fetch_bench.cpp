@@ -12,7 +12,8 @@
 // KuvoFetch / raw of requests per second, and the median of those ratios is reported with their
 // range. Every answer's status and body are checked; any failure makes the exit code 1.
 //
-//   fetch_bench [requests-per-run [pairs-per-level]]      (defaults 1000 and 9; pairs >= 7)
+//   fetch_bench [requests-per-run [pairs-per-level [pooled|per-thread]]]
+//   (defaults 1000 and 9; pairs >= 7; both comparisons)
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -240,6 +241,7 @@ double RunRawPerThread(size_t in_flight, size_t total, size_t first, int* failur
 class BenchRequest final : public IHttpRequest {
  public:
   explicit BenchRequest(size_t n) : n_(n), url_(UrlFor(n)) {}
+  BenchRequest(size_t n, const std::string& url) : n_(n), url_(url) {}
   long AddRef() override { return ++refs_; }
   long Release() override {
     const long left = --refs_;
@@ -257,7 +259,7 @@ class BenchRequest final : public IHttpRequest {
   std::map<std::string, std::string> GetHeaders() override { return {}; }
   std::string GetProxy() override { return std::string(); }
   void Clone(IHttpRequest** out) override {
-    *out = new BenchRequest(n_);
+    *out = new BenchRequest(n_, url_);
     (*out)->AddRef();
   }
   bool Answered() const { return code_ == 0 && response_ == BenchHttpServer::BodyFor(n_); }
@@ -363,6 +365,7 @@ int main(int argc, char** argv) {
   const size_t per_run = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000;
   const int pairs = std::max(7, argc > 2 ? std::atoi(argv[2]) : 9);
   const size_t levels[] = {1, 8, 32};
+  const std::string only = argc > 3 ? argv[3] : "";
 
   BenchHttpServer server;
   if (!server.ok()) {
@@ -388,7 +391,7 @@ int main(int argc, char** argv) {
   std::printf("fetch_bench: %zu requests per run, raw and KuvoFetch runs interleaved, %s\n",
               per_run, UrlFor(0).c_str());
 
-  {
+  if (only.empty() || only == "pooled") {
     bench::PooledThreadService pool;
     if (!Bind(&pool)) return 1;
     RunRawPooled(4, 200, index, &failures);  // warm-up of both paths
@@ -407,7 +410,7 @@ int main(int argc, char** argv) {
     for (size_t level : levels) ComparePairs(dispatched, level, per_run, pairs, &index, &failures);
     Unbind();
   }
-  {
+  if (only.empty() || only == "per-thread") {
     host::ThreadService per_request;
     if (!Bind(&per_request)) return 1;
     const Comparison per_thread = {"per-thread", &RunRawPerThread, &RunFetch};
