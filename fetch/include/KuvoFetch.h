@@ -9,9 +9,20 @@
 //   attempts is never answered. The callback receives the object that `Clone` yielded, already
 //   filled through SetResultCode and SetResponse.
 // - Result codes: 0 success (HTTP 200, body stored), 404, another HTTP status, a libcurl result
-//   code, or 93 when the request could not be set up (bad method or content type).
+//   code, or 93 when the request could not be set up (bad method or content type, or a header
+//   name or value holding CR, LF or NUL: such a request is answered 93 without any attempt).
 // - Strings and the header map cross this boundary as standard-library objects by value: the
-//   host and the library share one C++ runtime.
+//   host and the library must be built with the same toolchain and share one C++ runtime.
+//
+// What the host must provide:
+// - ITaskRunner::PostTask must never block (queue and return): workers call it from their own
+//   threads, and HttpUnInit waits on the runner's thread for a worker that is inside PostTask.
+//   IsCurrentThread must answer from any thread.
+// - IThreadService::StartThread runs the job on a thread of its own; StopThread may wait for
+//   that thread or only forget the key: the library relies on neither.
+// - Proxies: a request whose GetProxy names no scheme ("://") sets no proxy, and libcurl then
+//   honours the proxy environment variables (http_proxy, HTTPS_PROXY, ALL_PROXY, NO_PROXY) of
+//   the process. A host that must go direct clears them (or sets NO_PROXY=*) before HttpInit.
 #pragma once
 
 #include <cstdint>

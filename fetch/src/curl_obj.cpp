@@ -1,9 +1,9 @@
 #include "curl_obj.h"
 
 #include <limits>
-#include <new>
 
 #include "content_type.h"
+#include "header_lines.h"
 
 namespace Http {
 
@@ -83,7 +83,7 @@ uint32_t CurlObj::ReadStatus(long* status) {
 
 curl_slist* CurlObj::BuildHeaderList() {
   const char* content_line = ContentTypeLine(content_type_);
-  if (!easy_ || !content_line) return nullptr;
+  if (!easy_ || !content_line || !HeaderFieldsAreSafe(headers_)) return nullptr;
   curl_slist* list = curl_slist_append(nullptr, content_line);
   if (!list) return nullptr;
   // std::map orders names by their bytes, which is the order the lines go out in.
@@ -107,8 +107,10 @@ size_t CurlObj::WriteBody(char* data, size_t size, size_t count, void* user) {
   if (user && bytes != 0) {
     try {
       static_cast<std::string*>(user)->append(data, bytes);
-    } catch (const std::bad_alloc&) {
-      return 0;  // out of memory: libcurl ends the transfer with a write error
+    } catch (...) {
+      // Out of memory (or a body beyond what a string can hold): libcurl ends the transfer
+      // with a write error. No exception may unwind through libcurl's C frames.
+      return 0;
     }
   }
   return bytes;

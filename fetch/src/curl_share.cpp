@@ -2,10 +2,17 @@
 
 namespace Http {
 
+CurlSetupCalls& CurlSetupCallsForTesting() {
+  static CurlSetupCalls calls;
+  return calls;
+}
+
 std::shared_ptr<CurlShare> CurlShare::Create() {
+  const CurlSetupCalls calls = CurlSetupCallsForTesting();
   std::shared_ptr<CurlShare> state(new CurlShare());
-  curl_global_init(CURL_GLOBAL_WIN32);
-  CURLSH* share = curl_share_init();
+  calls.global_init(CURL_GLOBAL_WIN32);
+  state->global_cleanup_ = calls.global_cleanup;
+  CURLSH* share = calls.share_init();
   if (!share) return state;
   // The locks are found through the user pointer, never through the easy handle, which libcurl
   // passes as null for the share object's own lock.
@@ -25,7 +32,7 @@ CurlShare::~CurlShare() {
     curl_share_cleanup(share_);
     share_ = nullptr;
   }
-  curl_global_cleanup();
+  if (global_cleanup_) global_cleanup_();
 }
 
 void CurlShare::Lock(CURL* /*handle*/, curl_lock_data data, curl_lock_access access, void* user) {

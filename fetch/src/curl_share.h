@@ -14,10 +14,22 @@
 
 namespace Http {
 
+// The libcurl calls that set the process-wide state up and tear it down. Tests replace them
+// (through CurlSetupCallsForTesting) to count them or to make the share handle fail.
+struct CurlSetupCalls {
+  CURLcode (*global_init)(long flags) = &curl_global_init;
+  void (*global_cleanup)() = &curl_global_cleanup;
+  CURLSH* (*share_init)() = &curl_share_init;
+};
+
+// The calls Create uses. Replace them only while no HttpInit..HttpUnInit span is open.
+CurlSetupCalls& CurlSetupCallsForTesting();
+
 class CurlShare {
  public:
   // curl_global_init, then the share handle; the handle is null when libcurl could not make
-  // one (transfers then run without a shared DNS cache).
+  // one (transfers then run without a shared DNS cache). Every Create is matched by one
+  // curl_global_cleanup when the object goes, whether or not the handle was made.
   static std::shared_ptr<CurlShare> Create();
   ~CurlShare();
   CurlShare(const CurlShare&) = delete;
@@ -34,6 +46,7 @@ class CurlShare {
   CurlShare() = default;
 
   CURLSH* share_ = nullptr;
+  void (*global_cleanup_)() = nullptr;
   // One per lock kind, the share object's own included.
   platform::CriticalSection locks_[CURL_LOCK_DATA_LAST];
 };

@@ -87,7 +87,9 @@ bool CHttpRequestMgr::Init(Base::IThreadService* thread_service, Base::ITaskRunn
   thread_service_ = thread_service;
   task_runner_ = task_runner;
   Gate().Bind(task_runner);
-  if (!curl_) curl_ = CurlShare::Create();
+  // Set up again when an earlier set-up could not make the share handle; workers still holding
+  // the old state release it (and its global initialisation) when they end.
+  if (!curl_ || !curl_->handle()) curl_ = CurlShare::Create();
   return true;
 }
 
@@ -98,7 +100,10 @@ uint32_t CHttpRequestMgr::StartRequest(IHttpRequest* request, HttpRequestCallbac
   if (!cloned) return 0;
   auto kept = Base::CSmartPtr<IHttpRequest>::Adopt(cloned);
 
-  const uint32_t id = NextRequestId();
+  // After a wrap the counter may come back to an id that is still pending: skip it, so that no
+  // row (and no completion meant for it) is ever taken over by a newer request.
+  uint32_t id = NextRequestId();
+  while (pending_.count(id) != 0) id = NextRequestId();
   Base::CSmartPtr<Base::IThreadCallback> worker;
   try {
     worker = new CHttpThreadCallBack(id, kept.get(), curl_);

@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include "attempt_outcome.h"
 #include "curl_obj.h"
+#include "header_lines.h"
 #include "http_request_mgr.h"
+#include "platform/sigpipe_guard.h"
 #include "platform/sync.h"
-#include "sigpipe_guard.h"
 
 namespace Http {
 
@@ -24,6 +26,12 @@ CHttpThreadCallBack::CHttpThreadCallBack(uint32_t request_id, IHttpRequest* requ
 
 void CHttpThreadCallBack::Run() {
   if (attempts_ == 0) return;
+  if (!HeaderFieldsAreSafe(headers_)) {
+    // Nothing of this request can go out as the host described it: refuse it whole, without
+    // an attempt or a pause.
+    CompleteRequest(request_id_, kSetupFailed, std::string());
+    return;
+  }
   CURLSH* const share = share_ ? share_->handle() : nullptr;
   long status = 0;
   for (uint32_t attempt = 1; attempt <= attempts_; ++attempt) {
@@ -32,7 +40,7 @@ void CHttpThreadCallBack::Run() {
     uint32_t read_result = kSetupFailed;
     {
       // Covers the clean-up too: closing a TLS connection writes to the socket.
-      SigpipeGuard no_sigpipe;
+      platform::SigpipeGuard no_sigpipe;
       CurlObj curl(share);
       curl.SetUrl(url_);
       curl.SetData(data_, content_type_);
@@ -43,23 +51,11 @@ void CHttpThreadCallBack::Run() {
       transfer_result = curl.Perform();
       read_result = curl.ReadStatus(&status);
     }
-    if (status == 404) {
-      CompleteRequest(request_id_, 404, std::string());
-      return;
-    }
-    if (transfer_result == 0 && read_result == 0 && status == 200) {
-      CompleteRequest(request_id_, 0, std::move(response));
-      return;
-    }
-    if (attempt == attempts_) {
-      uint32_t code = transfer_result;
-      if (status > 0 && status != 200) {
-        code = static_cast<uint32_t>(status);
-      } else if (code == 0) {
-        // A transfer without error whose status could not be read must not pass for success.
-        code = read_result;
-      }
-      CompleteRequest(request_id_, code, std::string());
+    const AttemptOutcome outcome =
+        ClassifyAttempt(transfer_result, read_result, status, attempt == attempts_);
+    if (outcome.finished) {
+      CompleteRequest(request_id_, outcome.code,
+                      outcome.keep_body ? std::move(response) : std::string());
       return;
     }
     if (retry_delay_ms_ != 0) platform::SleepMilliseconds(retry_delay_ms_);

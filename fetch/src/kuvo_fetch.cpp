@@ -1,7 +1,6 @@
 // The exports: each forwards to the manager; no exception leaves the library.
 #include "KuvoFetch.h"
 #include "http_request_mgr.h"
-#include "testing/kuvo_fetch_testing.h"
 
 using Http::CHttpRequestMgr;
 
@@ -36,10 +35,6 @@ KUVO_FETCH_API void HttpUnInit() {
   } catch (...) {
   }
   CHttpRequestMgr::DestroyInstance();
-}
-
-KUVO_FETCH_API void HttpSetLastRequestIdForTesting(uint32_t last_id) {
-  CHttpRequestMgr::SetLastRequestId(last_id);
 }
 
 }  // extern "C"

@@ -109,6 +109,31 @@ TEST_F(FetchTest, UnInitStopsEveryPendingRequestOnceInAscendingIdOrder) {
   EXPECT_EQ(TestRequest::LiveCount(), live_before);  // every clone was released
 }
 
+TEST_F(FetchTest, HttpInitAgainWithRequestsPendingKeepsThem) {
+  RequestValues waiting;
+  waiting.url = HttpUrl("/fast");
+  waiting.attempts = 0;
+  const uint32_t idle = Start(waiting);  // thread key 1
+  const std::string key = NewKey("reinit");
+  RequestValues gated;
+  gated.url = HttpUrl("/gate/" + key);
+  const uint32_t id = Start(gated);  // thread key 2
+  ASSERT_EQ(Probe(HttpUrl("/arrived/" + key)), "yes");
+  bool ok = false;
+  OnRunner([&] { ok = HttpInit(service_.get(), runner_.get()); });
+  EXPECT_TRUE(ok);
+  ASSERT_EQ(Probe(HttpUrl("/open/" + key)), "open");
+  Completion c;
+  ASSERT_TRUE(CompletionLog::Get().WaitFor(id, &c));  // the transfer kept its libcurl state
+  EXPECT_EQ(c.code, 0);
+  EXPECT_EQ(c.response, "gated");
+  Drain();
+  EXPECT_EQ(CompletionLog::Get().CountFor(id), 1);
+  UnInit();
+  EXPECT_EQ(service_->StoppedKeysForTesting(), (std::vector<uint32_t>{2, 1}));
+  EXPECT_EQ(CompletionLog::Get().CountFor(idle), 0);
+}
+
 TEST_F(FetchTest, ManyRequestsInFlightEachCompleteExactlyOnce) {
   constexpr int kCount = 32;
   std::vector<uint32_t> ids;

@@ -1,6 +1,8 @@
 // Request ids, start failures and the unbound state.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "fetch_fixture.h"
 #include "testing/kuvo_fetch_testing.h"
 
@@ -25,6 +27,30 @@ TEST_F(FetchTest, IdAfterLargestIsOneNeverZero) {
   HttpSetLastRequestIdForTesting(0xFFFFFFFEu);
   EXPECT_EQ(Start(NeverTransfers()), 0xFFFFFFFFu);
   EXPECT_EQ(Start(NeverTransfers()), 1u);
+}
+
+TEST_F(FetchTest, AfterAWrapIdsStillPendingAreSkipped) {
+  HttpSetLastRequestIdForTesting(0);
+  ASSERT_EQ(Start(NeverTransfers()), 1u);  // thread key 1
+  ASSERT_EQ(Start(NeverTransfers()), 2u);  // thread key 2
+  HttpSetLastRequestIdForTesting(0xFFFFFFFFu);
+  // The counter comes round to 1 and 2 again while both rows wait: the new request gets 3 and
+  // the rows keep their own threads and requests.
+  const std::string key = NewKey("wrap");
+  RequestValues v;
+  v.url = HttpUrl("/s/" + key + "/200");
+  Base::CSmartPtr<TestRequest> original;
+  const uint32_t id = Start(v, &original);
+  EXPECT_EQ(id, 3u);
+  Completion c;
+  ASSERT_TRUE(CompletionLog::Get().WaitFor(id, &c));
+  EXPECT_EQ(c.response, "body " + key + " 1");
+  EXPECT_EQ(c.request, original->LastClone());
+  Drain();
+  Stop(1);
+  Stop(2);
+  EXPECT_EQ(service_->StoppedKeysForTesting(), (std::vector<uint32_t>{3, 1, 2}));
+  EXPECT_EQ(CompletionLog::Get().Size(), 1u);
 }
 
 TEST_F(FetchTest, FailedThreadStartUsesUpAnIdAndAddsNoRow) {

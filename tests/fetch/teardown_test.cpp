@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,9 +15,9 @@ namespace fetch_test {
 namespace {
 
 // A thread service whose StopThread only forgets the key: workers may outlive HttpUnInit.
-class ForgetfulThreadService : public Base::IThreadService {
+class ForgetfulThreadService final : public Base::IThreadService {
  public:
-  ~ForgetfulThreadService() override { JoinAll(); }
+  ~ForgetfulThreadService() { JoinAll(); }
   bool StartThread(Base::CSmartPtr<Base::IThreadCallback> callback, uint32_t* key) override {
     std::lock_guard<std::mutex> lock(mutex_);
     threads_.emplace_back([callback]() mutable {
@@ -26,8 +29,11 @@ class ForgetfulThreadService : public Base::IThreadService {
   }
   bool StopThread(uint32_t /*key*/, int /*value*/) override {
     ++stops_;
+    if (on_stop_) on_stop_();
     return true;
   }
+  // Called inside each StopThread (set it before the library is bound).
+  void OnStopForTesting(std::function<void()> fn) { on_stop_ = std::move(fn); }
   void JoinAll() {
     std::vector<std::thread> threads;
     {
@@ -42,6 +48,67 @@ class ForgetfulThreadService : public Base::IThreadService {
   std::mutex mutex_;
   std::vector<std::thread> threads_;
   std::atomic<int> stops_{0};
+  std::function<void()> on_stop_;
+};
+
+// A runner around the fixture's runner whose PostTask, called from another thread, waits on a
+// latch before it queues the task: a worker handing its result over can be held there for as
+// long as a test needs. Counts every call made after `AfterTeardown()`.
+class LatchedRunner final : public Base::ITaskRunner {
+ public:
+  explicit LatchedRunner(host::ThreadTaskRunner* inner) : inner_(inner) {}
+  bool IsCurrentThread() override {
+    CountIfLate();
+    return inner_->IsCurrentThread();
+  }
+  void PostTask(Base::CSmartPtr<Base::CRunnableTask> task) override {
+    CountIfLate();
+    if (!inner_->IsCurrentThread()) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++entered_;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return open_; });
+    }
+    inner_->PostTask(std::move(task));
+    std::lock_guard<std::mutex> lock(mutex_);
+    post_returned_at_ = ++sequence_;
+  }
+  bool WaitEntered() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(40), [this] { return entered_ > 0; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  // Marks the end of HttpUnInit; returns its place in the order of events.
+  int AfterTeardown() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    late_ = true;
+    return ++sequence_;
+  }
+  int post_returned_at() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return post_returned_at_;
+  }
+  int late_calls() const { return late_calls_.load(); }
+
+ private:
+  void CountIfLate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (late_) ++late_calls_;
+  }
+
+  host::ThreadTaskRunner* inner_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int entered_ = 0;
+  bool open_ = false;
+  bool late_ = false;
+  int sequence_ = 0;
+  int post_returned_at_ = 0;
+  std::atomic<int> late_calls_{0};
 };
 
 class TeardownTest : public FetchTest {
@@ -90,26 +157,35 @@ TEST_F(TeardownTest, TransferOutlivingHttpUnInitIsDroppedSafely) {
   EXPECT_EQ(Run(again).code, 0);
 }
 
-TEST_F(TeardownTest, NoCallbackArrivesAfterHttpUnInitReturns) {
-  constexpr int kCount = 24;
-  std::atomic<bool> torn_down{false};
-  std::vector<uint32_t> ids;
-  for (int i = 0; i < kCount; ++i) {
-    RequestValues v;
-    v.url = HttpUrl("/fast");
-    ids.push_back(Start(v));
-  }
-  // Tear down while completions are being handed to the runner.
+TEST_F(TeardownTest, HttpUnInitWaitsForAWorkerInsidePostTaskAndNothingComesAfter) {
+  LatchedRunner latched(runner_.get());
+  UnInit();
+  bool ok = false;
+  OnRunner([&] { ok = HttpInit(&forgetful_, &latched); });
+  ASSERT_TRUE(ok);
+  initialised_ = true;
+  // HttpUnInit's StopThread for the request lets the held worker go on: the worker is inside
+  // the runner's PostTask when HttpUnInit starts, and leaves it while HttpUnInit runs.
+  forgetful_.OnStopForTesting([&] { latched.Open(); });
+
+  RequestValues v;
+  v.url = HttpUrl("/s/" + NewKey("latch") + "/200");
+  const uint32_t id = Start(v);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(latched.WaitEntered());  // the transfer is done; its result waits at the latch
+  int torn_down_at = 0;
   OnRunner([&] {
     HttpUnInit();
-    torn_down = true;
+    torn_down_at = latched.AfterTeardown();
   });
   initialised_ = false;
-  const size_t delivered_before = CompletionLog::Get().Size();
   forgetful_.JoinAll();
-  Drain();
-  EXPECT_EQ(CompletionLog::Get().Size(), delivered_before);
-  for (uint32_t id : ids) EXPECT_LE(CompletionLog::Get().CountFor(id), 1);
+  Drain();  // the completion the worker queued has run now, and found nothing to deliver to
+  EXPECT_EQ(forgetful_.stops(), 1);
+  EXPECT_GT(latched.post_returned_at(), 0);
+  EXPECT_LT(latched.post_returned_at(), torn_down_at);
+  EXPECT_EQ(latched.late_calls(), 0);
+  EXPECT_EQ(CompletionLog::Get().CountFor(id), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -221,15 +222,108 @@ TEST_F(TransferTest, LargeBodyArrivesWhole) {
   EXPECT_TRUE(intact);
 }
 
-TEST_F(TransferTest, ServerThatNeverAnswersHitsTheTotalTimeout) {
+TEST_F(TransferTest, Status200WithACutBodyReportsTheLibcurlCode) {
+  const std::string key = NewKey("short");
   RequestValues v;
-  v.url = "http://127.0.0.1:" + std::to_string(GetServers().silent) + "/silent";
-  const auto begin = Clock::now();
+  v.url = HttpUrl("/short/" + key);
+  v.attempts = 2;
   const Completion c = Run(v);
-  const auto elapsed = Clock::now() - begin;
-  EXPECT_EQ(c.code, 28);  // CURLE_OPERATION_TIMEDOUT
-  EXPECT_GE(elapsed, std::chrono::milliseconds(9500));
-  EXPECT_LT(elapsed, std::chrono::seconds(20));
+  EXPECT_EQ(c.code, 18);  // CURLE_PARTIAL_FILE: the status 200 alone is no success
+  EXPECT_EQ(c.response, "");
+  const std::string log = Probe(HttpUrl("/log/" + key));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);  // and it was retried
+}
+
+// The three time-outs at once, so the test takes the longest of them only: a server that never
+// answers and one that stalls after a 200 hit the 10-second total time-out; a listener that
+// never lets the connection through hits the 5-second connect time-out.
+TEST_F(TransferTest, TimeOutsEndStalledTransfersWithCode28) {
+  auto port_url = [](int port, const char* path) {
+    return "http://127.0.0.1:" + std::to_string(port) + path;
+  };
+  RequestValues silent;
+  silent.url = port_url(GetServers().silent, "/silent");
+  RequestValues stalled;
+  stalled.url = HttpUrl("/stall/" + NewKey("stall"));
+  RequestValues unaccepted;
+  unaccepted.url = port_url(GetServers().backlog, "/backlog");
+  const auto begin = Clock::now();
+  const uint32_t ids[] = {Start(silent), Start(stalled), Start(unaccepted)};
+  Completion c[3];
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_NE(ids[i], 0u);
+    ASSERT_TRUE(CompletionLog::Get().WaitFor(ids[i], &c[i])) << i;
+    EXPECT_EQ(c[i].code, 28) << i;  // CURLE_OPERATION_TIMEDOUT
+    EXPECT_EQ(c[i].response, "") << i;
+  }
+  using std::chrono::milliseconds;
+  EXPECT_GE(c[0].at - begin, milliseconds(9500));
+  EXPECT_GE(c[1].at - begin, milliseconds(9500));  // 200 and headers came, the body did not
+  EXPECT_GE(c[2].at - begin, milliseconds(4500));
+  EXPECT_LT(c[2].at - begin, milliseconds(9000));  // the connect time-out, not the total one
+}
+
+TEST_F(TransferTest, RedirectsAreFollowedToHttpAndHttpsOnly) {
+  auto redirect_to = [](const std::string& target) {
+    std::string encoded;
+    for (unsigned char ch : target) {
+      static const char kHex[] = "0123456789ABCDEF";
+      if (std::isalnum(ch) || ch == '/' || ch == '.' || ch == '-') {
+        encoded += static_cast<char>(ch);
+      } else {
+        encoded += '%';
+        encoded += kHex[ch >> 4];
+        encoded += kHex[ch & 15];
+      }
+    }
+    return HttpUrl("/redirto/" + NewKey("to") + "?to=" + encoded);
+  };
+  RequestValues v;
+  const std::string key = NewKey("tohttps");
+  v.url = redirect_to(HttpsUrl("/s/" + key + "/200"));
+  Completion c = Run(v);
+  EXPECT_EQ(c.code, 0);
+  EXPECT_EQ(c.response, "body " + key + " 1");
+
+  // Other schemes are refused; the 302 that pointed there is what the request reports.
+  for (const std::string target :
+       {"file:///etc/hostname", "ftp://127.0.0.1:1/x", "dict://127.0.0.1:1/x",
+        "gopher://127.0.0.1:1/x", "smb://127.0.0.1/x"}) {
+    v.url = redirect_to(target);
+    c = Run(v);
+    EXPECT_EQ(c.code, 302) << target;
+    EXPECT_EQ(c.response, "") << target;
+  }
+}
+
+TEST_F(TransferTest, HeaderFieldWithLineBreakOrNulIsRefusedUnsent) {
+  const std::string key = NewKey("crlf");
+  const std::map<std::string, std::string> bad[] = {
+      {{"X-A", "1\r\nX-Injected: 1"}},
+      {{"X-A", "1\nGET / HTTP/1.1"}},
+      {{"X-A", "1\r"}},
+      {{"X-A", std::string("1\0tail", 6)}},
+      {{"X-A\r\nX-B", "1"}},
+      {{std::string("X-\0A", 4), "1"}},
+      {{"Fine", "ok"}, {"Zz", "\n"}},
+  };
+  std::vector<uint32_t> ids;
+  for (const auto& headers : bad) {
+    RequestValues v;
+    v.url = HttpUrl("/s/" + key + "/200");
+    v.headers = headers;
+    v.attempts = 3;
+    v.retry_delay_ms = 600000;  // a pause taken would keep the answer from coming at all
+    ids.push_back(Start(v));
+  }
+  for (uint32_t id : ids) {
+    Completion c;
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(CompletionLog::Get().WaitFor(id, &c));
+    EXPECT_EQ(c.code, kSetupFailed);
+    EXPECT_EQ(c.response, "");
+  }
+  EXPECT_EQ(Probe(HttpUrl("/log/" + key)), "");  // no attempt reached the server
 }
 
 }  // namespace

@@ -21,9 +21,16 @@ HTTP(S) paths (KEY keeps tests apart; answers are scripted per attempt):
   /big/N             200 with N bytes, byte i being i % 251
   /log/KEY           one line per request for KEY: "<ms since start> <method> <target>"
   /fast              200 "ok"
+  /short/KEY         200 announcing a 100-byte body, of which 10 bytes come before the close
+  /stall/KEY         200 announcing a 10-byte body, then nothing until the client goes (30 s)
+  /redirto/KEY?to=U  302 to U (percent-encoded), whatever its scheme
+
+servers.txt also names "backlog": a listener whose queue is full and that never accepts, so a
+connection attempt to it neither succeeds nor is refused.
 """
 import argparse
 import os
+import select
 import signal
 import socket
 import ssl
@@ -31,6 +38,7 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 START = time.monotonic()
@@ -158,6 +166,33 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(200, ("\n".join(lines) + ("\n" if lines else "")).encode())
         elif kind == "fast":
             self.answer(200, b"ok")
+        elif kind == "short":
+            self.record(key)
+            self.send_response(200)
+            self.send_header("Content-Length", "100")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(b"0123456789")
+            self.wfile.flush()
+            self.close_connection = True
+        elif kind == "stall":
+            self.record(key)
+            self.send_response(200)
+            self.send_header("Content-Length", "10")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.flush()
+            self.connection.settimeout(30)
+            try:
+                while self.connection.recv(65536):
+                    pass
+            except OSError:
+                pass
+            self.close_connection = True
+        elif kind == "redirto":
+            self.record(key)
+            query = urllib.parse.parse_qs(self.path.split("?", 1)[1] if "?" in self.path else "")
+            self.answer(302, b"", [("Location", query.get("to", ["/fast"])[0])])
         else:
             self.answer(400, b"unknown path")
 
@@ -188,6 +223,24 @@ def listener():
     s.bind(("127.0.0.1", 0))
     s.listen(64)
     return s
+
+
+def full_backlog_listener():
+    """A listener that never accepts, its accept queue filled by connections of our own: the
+    kernel drops further connection requests, so a client's connect neither completes nor is
+    refused."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    s.bind(("127.0.0.1", 0))
+    s.listen(0)
+    fillers = []
+    for _ in range(4):
+        c = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        c.setblocking(False)
+        c.connect_ex(s.getsockname())
+        fillers.append(c)
+    # Wait until the handshakes that fit into the queue have completed.
+    select.select([], fillers, [], 5)
+    return s, fillers
 
 
 def silent_loop(s):
@@ -257,6 +310,7 @@ def serve(directory, lifetime):
     https = https_server(directory)
     silent = listener()
     reset = listener()
+    backlog, backlog_fillers = full_backlog_listener()
     for target, arg in ((http.serve_forever, None), (https.serve_forever, None),
                         (silent_loop, silent), (reset_loop, reset)):
         args = () if arg is None else (arg,)
@@ -279,7 +333,7 @@ def serve(directory, lifetime):
     ports = {
         "http": http.server_address[1], "https": https.server_address[1],
         "silent": silent.getsockname()[1], "reset": reset.getsockname()[1],
-        "proxy": proxy_port, "proxy_log": proxy_log,
+        "proxy": proxy_port, "backlog": backlog.getsockname()[1], "proxy_log": proxy_log,
     }
     tmp = os.path.join(directory, "servers.txt.tmp")
     with open(tmp, "w") as f:
@@ -321,7 +375,12 @@ def stop(directory):
         return 0
     try:
         os.kill(pid, signal.SIGTERM)
-    except ProcessLookupError:
+        # Wait (bounded) until it is gone, so that the caller may remove the folder.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            os.kill(pid, 0)
+            time.sleep(0.05)
+    except (ProcessLookupError, PermissionError):
         pass
     for name in ("servers.pid", "servers.txt"):
         try:

@@ -34,6 +34,7 @@ void CompletionLog::Reset(Base::ITaskRunner* runner) {
 
 void CompletionLog::Add(uint32_t id, IHttpRequest* request) {
   Completion c;
+  c.at = std::chrono::steady_clock::now();
   c.id = id;
   c.request = request;
   if (request) {

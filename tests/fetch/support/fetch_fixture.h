@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,7 @@ struct Completion {
   int32_t code = -1;
   std::string response;
   bool on_runner = false;
+  std::chrono::steady_clock::time_point at;  // when the callback ran
 };
 
 // Collects completions from the plain callback; any thread may wait for them.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -23,6 +24,8 @@ void StopOwnServers() {
   const std::string command =
       std::string("python3 '") + KUVO_FETCH_SERVERS_SCRIPT + "' stop --dir '" + g_own_dir + "'";
   if (std::system(command.c_str()) != 0) std::fprintf(stderr, "stopping servers failed\n");
+  std::error_code ignored;
+  std::filesystem::remove_all(g_own_dir, ignored);
 }
 #endif
 
@@ -34,9 +37,11 @@ std::string FindServersFile(Servers* servers) {
   servers->error = "KUVO_FETCH_SERVERS_FILE is not set (run through ctest)";
   return std::string();
 #else
-  char dir_template[] = "/tmp/kuvo-fetch-servers-XXXXXX";
-  if (!mkdtemp(dir_template)) {
-    servers->error = "mkdtemp failed";
+  // A folder of this run's own under the system's temporary folder (TMPDIR when set).
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir_template = std::string(tmp && *tmp ? tmp : "/tmp") + "/kuvo-fetch-servers-XXXXXX";
+  if (!mkdtemp(&dir_template[0])) {
+    servers->error = "mkdtemp failed in " + dir_template;
     return std::string();
   }
   g_own_dir = dir_template;
@@ -73,8 +78,10 @@ Servers LoadServers() {
     if (name == "silent") servers.silent = port;
     if (name == "reset") servers.reset = port;
     if (name == "proxy") servers.proxy = port;
+    if (name == "backlog") servers.backlog = port;
   }
-  servers.ok = servers.http && servers.https && servers.silent && servers.reset && servers.proxy;
+  servers.ok = servers.http && servers.https && servers.silent && servers.reset && servers.proxy &&
+               servers.backlog;
   if (!servers.ok && servers.error.empty()) servers.error = "incomplete servers file " + path;
   return servers;
 }

@@ -12,9 +12,10 @@ namespace fetch_test {
 struct Servers {
   int http = 0;
   int https = 0;
-  int silent = 0;  // accepts and never answers
-  int reset = 0;   // resets each connection after reading the request
-  int proxy = 0;   // tinyproxy (CONNECT)
+  int silent = 0;   // accepts and never answers
+  int reset = 0;    // resets each connection after reading the request
+  int proxy = 0;    // tinyproxy (CONNECT)
+  int backlog = 0;  // queue full, never accepts: connecting neither succeeds nor is refused
   std::string proxy_log;
   bool ok = false;
   std::string error;

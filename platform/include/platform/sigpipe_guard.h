@@ -1,0 +1,25 @@
+// SigpipeGuard: keeps a write to a closed socket on this thread from killing the process with
+// SIGPIPE (libcurl ignores SIGPIPE itself only when it may use signals, and KuvoFetch's transfers
+// set CURLOPT_NOSIGNAL).
+//
+// While a guard lives, SIGPIPE is blocked on the calling thread; a SIGPIPE raised meanwhile is
+// consumed before the thread's mask is restored, and one that was already pending is left alone.
+// Windows has no SIGPIPE: there the guard does nothing.
+#pragma once
+
+namespace platform {
+
+class SigpipeGuard {
+ public:
+  SigpipeGuard();
+  ~SigpipeGuard();
+  SigpipeGuard(const SigpipeGuard&) = delete;
+  SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+ private:
+  bool was_pending_ = false;
+  bool restore_ = false;
+  alignas(8) unsigned char old_mask_[128];
+};
+
+}  // namespace platform
