@@ -15,8 +15,8 @@
 namespace platform {
 namespace {
 
-using platform_test::ScopedEnvironment;
-using platform_test::TempFolder;
+using kuvo_test::ScopedEnvironment;
+using kuvo_test::TempFolder;
 
 constexpr RegistryRoot kLm = RegistryRoot::kLocalMachine;
 const wchar_t kInterface[] = L"SYSTEM\\Tcpip\\Interfaces\\{1234}";

@@ -16,7 +16,7 @@
 namespace platform {
 namespace {
 
-using platform_test::TestRegistryKey;
+using kuvo_test::TestRegistryKey;
 
 class RegistryTest : public ::testing::Test {
  protected:
