@@ -1,39 +1,37 @@
 // chat_pipeline_bench: KuvoChat's message paths through the shared library, against the IM SDK
-// and Kuvocore stand-ins, each with a baseline measured in the same run.
+// and Kuvocore stand-ins, each against a baseline measured in the same run, interleaved with it
+// run by run (baseline, subject, baseline, subject, ...), so that a busy machine slows both
+// sides of a pair alike. Each figure is the median of the per-pair ratios, with the lowest and
+// highest ratio beside it.
 //
-// Inbound: 1 KB custom payloads (base64 in the SDK) in batches of 1, 20 and 200. Every rate is
-// messages per second of wall time from the moment the bench starts handing batches to the
-// stand-in (tim_control::DeliverNewMessages, which numbers and copies the messages on the bench's
-// thread and queues them for the SDK's callback thread) until the host has counted the last
-// one. The stages overlap on separate threads, so a rate is set by the slowest stage, not by
-// the sum of them. Columns:
-//   pipeline     the real path: the stand-in builds its message handles on its callback thread
-//                and calls KuvoChat's routine, which converts them (about twenty SDK queries per
-//                message, base64 decoding) and posts the list to the Kuvocore runner; the host's
-//                OnNewMsgs counts the messages on the runner's thread.
-//   baseline     the same records, already converted (one copy of the batch per task, made on
-//                the bench's thread), posted through the same runner to the same OnNewMsgs;
-//                no SDK involved. The thread hop and the host call without conversion.
-//   sdk only     measured before Im_Init: the stand-in delivers the same batches to a routine
-//                that only counts them on its callback thread (what the SDK itself costs:
-//                copying and numbering the messages, building and freeing its message objects).
-//   base/pipe    baseline / pipeline: how many times the hop alone is faster than the path.
-//   conv us/msg  1/pipeline - 1/sdk only - 1/baseline, in microseconds: an estimate of what a
-//                message costs beyond both references. It assumes the stages add up; since they
-//                overlap it understates KuvoChat's own work, and it goes negative or jumps
-//                between runs when the machine is busy (compare medians of several runs, and
-//                callgrind counts for KuvoChat's functions).
+// Inbound: 1 KB custom payloads (base64 in the SDK) in batches of 1, 20 and 200. A run hands
+// whole batches to the stand-in (tim_control::DeliverNewMessages, which numbers and copies the
+// messages and queues them for the SDK's callback thread) and ends when the last message has
+// been counted. Rates are messages per second of wall time.
+//   stand-in only  the SDK's routine is a counter on its callback thread: what the SDK itself
+//                  costs (numbering and copying the messages, building and freeing its message
+//                  objects). No client of the SDK can be faster than this.
+//   pipeline       KuvoChat's routine: converts the handles (about twenty SDK queries per
+//                  message, base64 decoding), posts the list to the Kuvocore runner, and the
+//                  host's OnNewMsgs counts the messages there.
+//   ratio          pipeline / stand-in only: the share of the SDK's own rate that is left once
+//                  KuvoChat does its work (1.00 = KuvoChat costs nothing).
+// Both routines are registered with the same stand-in, switched between runs.
 //
 // Send: Im_SendMsg calls per second through to OnSendResult (1 KB payloads, wrapped), against
-// the same SDK calls made directly with a completion posted to the same runner.
+// the same SDK calls made directly with a completion posted to the same runner; ratio is
+// Im_SendMsg / raw.
 //
-//   chat_pipeline_bench [messages-per-run]      (default 20000)
+//   chat_pipeline_bench [messages-per-run] [pairs]      (defaults 20000 and 9)
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <string>
@@ -45,6 +43,7 @@
 #include "base64_encode.h"
 #include "kuvocore.h"
 #include "kuvocore_control.h"
+#include "temp_folder.h"
 #include "tim/tim_c.h"
 #include "tim/tim_control.h"
 
@@ -103,6 +102,41 @@ double PerSecond(size_t n, Clock::time_point start) {
   return static_cast<double>(n) / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Runs baseline and subject alternately, `pairs` times after one pair that is not counted, and
+// returns the median of subject / baseline with the lowest and highest ratio.
+struct Ratio {
+  double median = 0;
+  double low = 0;
+  double high = 0;
+  double baseline_rate = 0;  // medians of the rates, for orientation
+  double subject_rate = 0;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Ratio Interleave(int pairs, const std::function<double()>& baseline,
+                 const std::function<double()>& subject) {
+  baseline();
+  subject();
+  std::vector<double> ratios, baselines, subjects;
+  for (int i = 0; i < pairs; ++i) {
+    baselines.push_back(baseline());
+    subjects.push_back(subject());
+    ratios.push_back(subjects.back() / baselines.back());
+  }
+  Ratio ratio;
+  ratio.median = Median(ratios);
+  ratio.low = *std::min_element(ratios.begin(), ratios.end());
+  ratio.high = *std::max_element(ratios.begin(), ratios.end());
+  ratio.baseline_rate = Median(baselines);
+  ratio.subject_rate = Median(subjects);
+  return ratio;
+}
+
 // --- inbound -----------------------------------------------------------------------------
 
 std::vector<tim_control::MessageShape> Batch(size_t size, const std::string& data) {
@@ -132,26 +166,6 @@ void CountOnly(TIMMessageHandle*, uint32_t n, void*) {
   g_received.Add(n);
 }
 TIMMessageCB g_count_only = {&CountOnly, nullptr};
-
-BenchMsgs* g_baseline_host = nullptr;
-// By reference: the task keeps the list and the host reads it there, as on KuvoChat's path (a
-// by-value parameter would copy every record once more on the runner's thread).
-void BaselineDeliver(const TimMsgList& msgs) {
-  g_baseline_host->OnNewMsgs(&msgs);
-}
-
-double DeliverThroughRunner(Base::ITaskRunner* runner, size_t total, size_t batch_size,
-                            const tagTimMsgInfo& record) {
-  const TimMsgList batch(batch_size, record);
-  g_received.Reset();
-  const auto start = Clock::now();
-  const size_t whole = total / batch_size * batch_size;
-  for (size_t sent = 0; sent < whole; sent += batch_size) {
-    runner->PostTask(Base::NewRunnableFunction(&BaselineDeliver, batch));
-  }
-  g_received.WaitFor(whole);
-  return PerSecond(whole, start);
-}
 
 // --- send ----------------------------------------------------------------------------------
 
@@ -227,7 +241,8 @@ void Settle() {
 
 int main(int argc, char** argv) {
   const size_t total = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20000;
-  if (total < 200) return 2;
+  const int pairs = argc > 2 ? std::atoi(argv[2]) : 9;
+  if (total < 200 || pairs < 1) return 2;
   if (!Kuvocore_Startup()) return 3;
   void* object = nullptr;
   GetKuvocoreObject(kKuvocoreTaskRunner, &object);
@@ -239,48 +254,45 @@ int main(int argc, char** argv) {
   const std::string payload = Payload(&random);
   const std::string data = kuvochat::Base64Encode(payload);
   BenchMsgs host;
-  g_baseline_host = &host;
 
-  // SDK only: before Im_Init the stand-in's message routine is the counting one.
-  TIMSetMessageCallBack(&g_count_only);
-  double sdk_only[3];
-  const size_t batches[3] = {1, 20, 200};
-  for (int i = 0; i < 3; ++i) sdk_only[i] = DeliverThroughSdk(total, batches[i], data);
-
+  // The SDK's data folder, this run's own.
+  const kuvo_test::TempFolder folder;
   Im_RegMsgCallBack(&host);
-  if (!Im_Init(1400012345, 0, L"/tmp/kuvo_chat_bench")) return 4;
+  if (!Im_Init(1400012345, 0, folder.wide().c_str())) return 4;
   if (!Im_Login(900100200300ull, "36862", "bench")) return 5;
   Settle();
   Im_NotifyReleaseData();
+  TIMMessageCB* const kuvochat_routine = tim_control::RegisteredMessageCallBack();
+  if (kuvochat_routine == nullptr) return 7;
 
-  tagTimMsgInfo record;
-  record.peerKind = 9;
-  record.peerId = 100;
-  record.content = payload;
-  record.desc = "desc";
-  record.locator.peer = "100";
-  record.locator.sender = "100";
-  record.locator.status = 2;
-  record.locator.convType = 1;
-
-  std::printf("inbound, 1 KB payloads, %zu messages per run (messages/s)\n", total);
-  std::printf("%-7s %12s %12s %12s %10s %14s\n", "batch", "pipeline", "baseline", "sdk only",
-              "base/pipe", "conv us/msg");
-  for (int i = 0; i < 3; ++i) {
-    const double pipeline = DeliverThroughSdk(total, batches[i], data);
-    const double baseline = DeliverThroughRunner(g_runner, total, batches[i], record);
-    // Per message: pipeline time minus what the SDK alone and the plain hop take.
-    const double conversion_us = (1e6 / pipeline) - (1e6 / sdk_only[i]) - (1e6 / baseline);
-    std::printf("%-7zu %12.0f %12.0f %12.0f %10.2f %14.2f\n", batches[i], pipeline, baseline,
-                sdk_only[i], baseline / pipeline, conversion_us);
+  std::printf("inbound, 1 KB payloads, %zu messages per run, %d pairs (messages/s)\n", total,
+              pairs);
+  std::printf("%-7s %14s %12s %8s %17s\n", "batch", "stand-in only", "pipeline", "ratio",
+              "ratio low..high");
+  for (size_t batch : {size_t{1}, size_t{20}, size_t{200}}) {
+    const Ratio ratio = Interleave(
+        pairs,
+        [&] {
+          TIMSetMessageCallBack(&g_count_only);
+          return DeliverThroughSdk(total, batch, data);
+        },
+        [&] {
+          TIMSetMessageCallBack(kuvochat_routine);
+          return DeliverThroughSdk(total, batch, data);
+        });
+    std::printf("%-7zu %14.0f %12.0f %8.2f %8.2f..%-8.2f\n", batch, ratio.baseline_rate,
+                ratio.subject_rate, ratio.median, ratio.low, ratio.high);
   }
+  TIMSetMessageCallBack(kuvochat_routine);
 
   const size_t sends = total / 4;
-  const double direct = SendDirect(sends, data);
-  const double kuvochat = SendThroughKuvoChat(sends, payload);
-  std::printf("\nsend, 1 KB payloads, %zu sends (sends/s)\n", sends);
-  std::printf("%-12s %12s %10s\n", "Im_SendMsg", "raw SDK", "raw/ours");
-  std::printf("%-12.0f %12.0f %10.2f\n", kuvochat, direct, direct / kuvochat);
+  const Ratio send = Interleave(
+      pairs, [&] { return SendDirect(sends, data); },
+      [&] { return SendThroughKuvoChat(sends, payload); });
+  std::printf("\nsend, 1 KB payloads, %zu sends per run, %d pairs (sends/s)\n", sends, pairs);
+  std::printf("%-12s %12s %8s %17s\n", "raw SDK", "Im_SendMsg", "ratio", "ratio low..high");
+  std::printf("%-12.0f %12.0f %8.2f %8.2f..%-8.2f\n", send.baseline_rate, send.subject_rate,
+              send.median, send.low, send.high);
 
   Im_UnInit();
   Settle();

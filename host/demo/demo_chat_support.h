@@ -1,10 +1,10 @@
 // Shared by the two KuvoChat demo sections.
 #pragma once
 
-#include <cstdlib>
 #include <string>
 
 #include "kuvocore_control.h"
+#include "temp_folder.h"
 #include "tim/tim_control.h"
 
 namespace demo {
@@ -18,16 +18,10 @@ inline void SettleChat() {
   }
 }
 
-// A folder of the temporary directory for the SDK's data, named `name`.
+// A folder for the SDK's data, named `name`, below this run's own temporary folder (removed when
+// the demo ends).
 inline std::wstring ChatDataFolder(const std::string& name) {
-  const char* tmp = std::getenv("TMPDIR");
-#if defined(_WIN32)
-  if (!tmp) tmp = std::getenv("TEMP");
-  const std::string path = std::string(tmp ? tmp : ".") + "\\" + name;
-#else
-  const std::string path = std::string(tmp ? tmp : "/tmp") + "/" + name;
-#endif
-  return std::wstring(path.begin(), path.end());
+  return (kuvo_test::ProcessTempFolder().path() / name).wstring();
 }
 
 }  // namespace demo

@@ -1,19 +1,5 @@
 // Demo section "30-fetch": KuvoFetch against a small HTTP server the demo starts on loopback,
 // then against every http(s) URL given on the demo's command line. Prints each result code.
-#if defined(_WIN32)
-#include <winsock2.h>
-#include <ws2tcpip.h>
-using SocketHandle = SOCKET;
-#define KUVO_CLOSE_SOCKET closesocket
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-using SocketHandle = int;
-#define KUVO_CLOSE_SOCKET close
-#endif
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +12,7 @@ using SocketHandle = int;
 #include "KuvoFetch.h"
 #include "base/runnable_function.h"
 #include "demo_section.h"
+#include "host/loopback_http_server.h"
 #include "host/thread_service.h"
 #include "host/thread_task_runner.h"
 
@@ -33,104 +20,28 @@ namespace {
 
 constexpr char kSection[] = "30-fetch";
 
-// One thread, one connection at a time: enough for a handful of demo requests.
+// The local server's answers:
 //   /hello -> 200 "hello from the demo server"; /missing -> 404; /flaky -> 500 on its first
 //   request, 200 afterwards; /echo -> 200 with the request body.
-class DemoServer {
- public:
-  DemoServer() {
-#if defined(_WIN32)
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-#endif
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        listen(listener_, 16) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-      return;
-    }
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Serve(); });
+std::string Answer(const std::string& request, int* flaky_calls) {
+  const size_t header_end = request.find("\r\n\r\n");
+  const std::string body =
+      header_end == std::string::npos ? std::string() : request.substr(header_end + 4);
+  std::string status = "200 OK";
+  std::string answer;
+  if (request.find(" /hello") != std::string::npos) {
+    answer = "hello from the demo server";
+  } else if (request.find(" /flaky") != std::string::npos) {
+    if ((*flaky_calls)++ == 0) status = "500 Internal Server Error";
+    answer = "flaky answered";
+  } else if (request.find(" /echo") != std::string::npos) {
+    answer = body;
+  } else {
+    status = "404 Not Found";
   }
-  ~DemoServer() {
-    stopping_ = true;
-    if (thread_.joinable()) {
-      // Wake the accept call with a connection of our own.
-      SocketHandle wake = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in addr{};
-      addr.sin_family = AF_INET;
-      addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      addr.sin_port = htons(static_cast<uint16_t>(port_));
-      connect(wake, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-      KUVO_CLOSE_SOCKET(wake);
-      thread_.join();
-    }
-    KUVO_CLOSE_SOCKET(listener_);
-  }
-  int port() const {
-    return port_;
-  }
-
- private:
-  void Serve() {
-    while (!stopping_) {
-      SocketHandle client = accept(listener_, nullptr, nullptr);
-      if (stopping_) {
-        KUVO_CLOSE_SOCKET(client);
-        return;
-      }
-      std::string in;
-      char buffer[2048];
-      size_t header_end = std::string::npos;
-      size_t body_length = 0;
-      for (;;) {
-        const int got = static_cast<int>(recv(client, buffer, sizeof(buffer), 0));
-        if (got <= 0) break;
-        in.append(buffer, static_cast<size_t>(got));
-        if (header_end == std::string::npos) {
-          header_end = in.find("\r\n\r\n");
-          if (header_end != std::string::npos) {
-            const auto cl = in.find("Content-Length: ");
-            if (cl != std::string::npos && cl < header_end) {
-              body_length = std::stoul(in.substr(cl + 16));
-            }
-          }
-        }
-        if (header_end != std::string::npos && in.size() >= header_end + 4 + body_length) break;
-        if (in.size() > 1 << 20) break;
-      }
-      const std::string body =
-          header_end == std::string::npos ? std::string() : in.substr(header_end + 4);
-      std::string status = "200 OK";
-      std::string answer;
-      if (in.find(" /hello") != std::string::npos) {
-        answer = "hello from the demo server";
-      } else if (in.find(" /flaky") != std::string::npos) {
-        if (flaky_calls_++ == 0) status = "500 Internal Server Error";
-        answer = "flaky answered";
-      } else if (in.find(" /echo") != std::string::npos) {
-        answer = body;
-      } else {
-        status = "404 Not Found";
-      }
-      const std::string out = "HTTP/1.1 " + status +
-                              "\r\nContent-Length: " + std::to_string(answer.size()) +
-                              "\r\nConnection: close\r\n\r\n" + answer;
-      send(client, out.data(), static_cast<int>(out.size()), 0);
-      KUVO_CLOSE_SOCKET(client);
-    }
-  }
-
-  SocketHandle listener_;
-  int port_ = 0;
-  int flaky_calls_ = 0;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
-};
+  return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(answer.size()) +
+         "\r\nConnection: close\r\n\r\n" + answer;
+}
 
 class DemoRequest final : public IHttpRequest {
  public:
@@ -207,7 +118,9 @@ void StartAll(std::vector<Planned>* plan, std::vector<uint32_t>* ids) {
 }
 
 int RunFetchDemo(const demo::DemoArgs& args) {
-  DemoServer server;
+  int flaky_calls = 0;  // the server's thread alone touches it
+  host::LoopbackHttpServer server(
+      [&flaky_calls](const std::string& request) { return Answer(request, &flaky_calls); });
   if (server.port() == 0) {
     demo::Say(kSection, "could not start the local server");
     return 1;

@@ -8,8 +8,6 @@ namespace platform::internal {
 
 // Passes `line` to the debugger (or, where there is none, to stderr when asked to).
 void WriteToDebugger(const char* line);
-// The value of the environment variable `name`; empty when unset.
-std::string GetEnvironment(const char* name);
 // Appends `size` bytes to the file at `path` (UTF-8) in one write, creating the file.
 void AppendToFile(const std::string& path, const char* data, std::size_t size);
 

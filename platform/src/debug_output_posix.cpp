@@ -7,18 +7,14 @@
 #include <string>
 
 #include "debug_output_internal.h"
+#include "platform/environment.h"
 
 namespace platform::internal {
 
 void WriteToDebugger(const char* line) {
-  if (GetEnvironment("KUVO_DEBUG_OUTPUT_STDERR") != "1") return;
+  if (GetEnvOrEmpty("KUVO_DEBUG_OUTPUT_STDERR") != "1") return;
   // One stdio call per line: stderr's own lock keeps the line whole.
   std::fprintf(stderr, "%s\n", line);
-}
-
-std::string GetEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
 }
 
 void AppendToFile(const std::string& path, const char* data, std::size_t size) {

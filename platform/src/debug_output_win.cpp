@@ -12,26 +12,6 @@ void WriteToDebugger(const char* line) {
   ::OutputDebugStringA(line);
 }
 
-// Read as UTF-16 and passed on as UTF-8, so a path outside the ANSI code page survives.
-std::string GetEnvironment(const char* name) {
-  std::wstring wide_name;
-  for (const char* c = name; *c; ++c) wide_name += static_cast<wchar_t>(*c);  // ASCII names
-  const DWORD needed = ::GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
-  if (needed == 0) return std::string();
-  std::vector<wchar_t> value(needed + 1, L'\0');
-  const DWORD got = ::GetEnvironmentVariableW(wide_name.c_str(), value.data(), needed);
-  if (got == 0 || got >= needed) return std::string();
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(got), nullptr,
-                                          0, nullptr, nullptr);
-  if (bytes <= 0) return std::string();
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  if (::WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(got), &utf8[0], bytes,
-                            nullptr, nullptr) != bytes) {
-    return std::string();
-  }
-  return utf8;
-}
-
 void AppendToFile(const std::string& path, const char* data, std::size_t size) {
   const int wide_len = ::MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
   if (wide_len <= 0) return;

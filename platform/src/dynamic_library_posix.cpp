@@ -94,4 +94,9 @@ void* FindExport(LibraryHandle library, const char* export_name) {
   return dlsym(library, export_name);
 }
 
+// ELF shared objects export by name only.
+void* FindExportByOrdinal(LibraryHandle, uint16_t) {
+  return nullptr;
+}
+
 }  // namespace platform

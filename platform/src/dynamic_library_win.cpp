@@ -17,4 +17,10 @@ void* FindExport(LibraryHandle library, const char* export_name) {
   return reinterpret_cast<void*>(proc);
 }
 
+void* FindExportByOrdinal(LibraryHandle library, uint16_t ordinal) {
+  if (!library || ordinal == 0) return nullptr;
+  FARPROC proc = ::GetProcAddress(static_cast<HMODULE>(library), MAKEINTRESOURCEA(ordinal));
+  return reinterpret_cast<void*>(proc);
+}
+
 }  // namespace platform

@@ -23,6 +23,9 @@ namespace platform {
 
 namespace {
 
+// The exit status of a process whose registry scenario cannot be loaded.
+constexpr int kScenarioFailureExitCode = 3;
+
 constexpr RegistryRoot kRoots[] = {RegistryRoot::kClassesRoot, RegistryRoot::kCurrentUser,
                                    RegistryRoot::kLocalMachine, RegistryRoot::kUsers};
 
@@ -60,10 +63,6 @@ struct Node {
     }
     return nullptr;
   }
-  void MarkDeleted() {
-    deleted = true;
-    for (auto& entry : children) entry.second.node->MarkDeleted();
-  }
 };
 
 struct Handle {
@@ -90,9 +89,14 @@ bool SplitPath(const wchar_t* sub_key, std::vector<std::wstring>* names) {
 
 class Registry {
  public:
+  // A scenario that was asked for and cannot be loaded stops the process: going on with an
+  // empty registry would run the program against a machine nobody described.
   Registry() {
     std::string error;
-    if (!ResetFromEnvironment(&error)) std::fprintf(stderr, "%s\n", error.c_str());
+    if (ResetFromEnvironment(&error)) return;
+    std::fprintf(stderr, "%s; stopping\n", error.c_str());
+    std::fflush(stderr);
+    std::_Exit(kScenarioFailureExitCode);
   }
 
   // Empties the registry and loads the scenario file named by the environment, if any.
@@ -178,9 +182,26 @@ class Registry {
     if (holder == nullptr) return kErrorFileNotFound;
     const auto found = holder->children.find(Fold(names.back()));
     if (found == holder->children.end()) return kErrorFileNotFound;
-    if (found->second.node->deny_write) return kErrorAccessDenied;
-    found->second.node->MarkDeleted();
-    holder->children.erase(found);
+    // RegDeleteTreeW's order: depth first, always the first remaining sub-key, each key removed
+    // once it is empty. A key that refuses deletion (its write protection includes DELETE) stops
+    // the walk there with kErrorAccessDenied: what came before it in that order is gone, it and
+    // the keys above it stay. A stack instead of recursion, since nothing bounds the depth here.
+    std::vector<Node*> chain{found->second.node.get()};
+    while (!chain.empty()) {
+      Node* node = chain.back();
+      if (!node->children.empty()) {
+        chain.push_back(node->children.begin()->second.node.get());
+        continue;
+      }
+      if (node->deny_write) return kErrorAccessDenied;
+      node->deleted = true;
+      chain.pop_back();
+      if (chain.empty()) {
+        holder->children.erase(found);
+      } else {
+        chain.back()->children.erase(chain.back()->children.begin());
+      }
+    }
     return kErrorSuccess;
   }
 

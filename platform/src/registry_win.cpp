@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/registry_scratch_read.h"
+
 namespace platform {
 
 namespace {
@@ -52,14 +54,18 @@ ErrorCode CreateRegistryKey(RegistryKey parent, const wchar_t* sub_key, uint32_t
 
 ErrorCode QueryRegistryValue(RegistryKey key, const wchar_t* name, uint32_t* type, void* data,
                              uint32_t* size) {
+  if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
   DWORD native_type = REG_NONE;
-  DWORD native_size = size != nullptr ? *size : 0;
-  const LSTATUS status =
-      ::RegQueryValueExW(Native(key), name, nullptr, &native_type, static_cast<LPBYTE>(data),
-                         size != nullptr ? &native_size : nullptr);
+  const ErrorCode result =
+      ReadRegistryDataThroughScratch(data, size, [&](uint8_t* buffer, uint32_t* buffer_size) {
+        DWORD native_size = buffer_size != nullptr ? *buffer_size : 0;
+        const LSTATUS status = ::RegQueryValueExW(Native(key), name, nullptr, &native_type, buffer,
+                                                  buffer_size != nullptr ? &native_size : nullptr);
+        if (buffer_size != nullptr) *buffer_size = native_size;
+        return static_cast<ErrorCode>(status);
+      });
   if (type != nullptr) *type = native_type;
-  if (size != nullptr) *size = native_size;
-  return static_cast<ErrorCode>(status);
+  return result;
 }
 
 ErrorCode EnumRegistryKey(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length) {
@@ -74,16 +80,21 @@ ErrorCode EnumRegistryKey(RegistryKey key, uint32_t index, wchar_t* name, uint32
 ErrorCode EnumRegistryValue(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length,
                             uint32_t* type, void* data, uint32_t* size) {
   if (name_length == nullptr) return kErrorInvalidParameter;
+  if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
   DWORD length = *name_length;
   DWORD native_type = REG_NONE;
-  DWORD native_size = size != nullptr ? *size : 0;
-  const LSTATUS status =
-      ::RegEnumValueW(Native(key), index, name, &length, nullptr, &native_type,
-                      static_cast<LPBYTE>(data), size != nullptr ? &native_size : nullptr);
+  const ErrorCode result =
+      ReadRegistryDataThroughScratch(data, size, [&](uint8_t* buffer, uint32_t* buffer_size) {
+        DWORD native_size = buffer_size != nullptr ? *buffer_size : 0;
+        const LSTATUS status =
+            ::RegEnumValueW(Native(key), index, name, &length, nullptr, &native_type, buffer,
+                            buffer_size != nullptr ? &native_size : nullptr);
+        if (buffer_size != nullptr) *buffer_size = native_size;
+        return static_cast<ErrorCode>(status);
+      });
   *name_length = length;
   if (type != nullptr) *type = native_type;
-  if (size != nullptr) *size = native_size;
-  return static_cast<ErrorCode>(status);
+  return result;
 }
 
 ErrorCode SetRegistryValue(RegistryKey key, const wchar_t* name, uint32_t type, const void* data,

@@ -1,8 +1,9 @@
 #include "debug_output_reader.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
+
+#include "platform/environment.h"
+#include "temp_folder.h"
 
 namespace kuvo_test {
 
@@ -11,26 +12,12 @@ std::string& Path() {
   static std::string path;
   return path;
 }
-
-std::string TempFolder() {
-#if defined(_WIN32)
-  const char* tmp = std::getenv("TEMP");
-  return tmp ? tmp : ".";
-#else
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp ? tmp : "/tmp";
-#endif
-}
 }  // namespace
 
 void DebugOutputReader::Install(const std::string& name) {
-#if defined(_WIN32)
-  Path() = TempFolder() + "\\" + name + ".debug_output.txt";
-  _putenv_s("KUVO_DEBUG_OUTPUT_FILE", Path().c_str());
-#else
-  Path() = TempFolder() + "/" + name + ".debug_output.txt";
-  setenv("KUVO_DEBUG_OUTPUT_FILE", Path().c_str(), 1);
-#endif
+  // In the process's own temporary folder: two runs of a test program never share the file.
+  Path() = (ProcessTempFolder().path() / (name + ".debug_output.txt")).string();
+  platform::SetEnv("KUVO_DEBUG_OUTPUT_FILE", Path());
   Clear();
 }
 

@@ -10,7 +10,8 @@ namespace kuvo_test {
 
 class DebugOutputReader {
  public:
-  // Points KUVO_DEBUG_OUTPUT_FILE at a fresh file named after `name` in the temp folder.
+  // Points KUVO_DEBUG_OUTPUT_FILE at a fresh file named after `name` in the process's own
+  // temporary folder.
   static void Install(const std::string& name);
   static void Clear();
   static std::vector<std::string> Lines();

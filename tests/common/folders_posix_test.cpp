@@ -11,8 +11,8 @@
 namespace kuvo {
 namespace {
 
-using platform_test::ScopedEnvironment;
-using platform_test::TempFolder;
+using kuvo_test::ScopedEnvironment;
+using kuvo_test::TempFolder;
 
 const wchar_t kShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

@@ -13,8 +13,8 @@
 namespace kuvo {
 namespace {
 
-using platform_test::TempFolder;
-using platform_test::TestRegistryKey;
+using kuvo_test::TempFolder;
+using kuvo_test::TestRegistryKey;
 
 const std::wstring kSystemProfilePath = L"C:\\Windows\\system32\\config\\systemprofile\\Documents";
 

@@ -14,6 +14,7 @@
 #include "kuvocore_control.h"
 #include "kuvotrace_control.h"
 #include "platform/dynamic_library.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -37,18 +38,12 @@ class KuvoBindingsTest : public ::testing::Test {
     KuvotraceTest_Reset();
     ASSERT_TRUE(Kuvocore_Startup());
     ASSERT_TRUE(KuvocoreTest_UseManualClock(true));
-    folder_ = fs::temp_directory_path() /
-              ("kuvo_bindings_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = temp_.path();
   }
   void TearDown() override {
     kuvo::SetLibraryNamesForTesting(nullptr, nullptr);
     Kuvocore_Shutdown();
     KuvotraceTest_Reset();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
   }
 
   // Every binding is called once; returns whether any of them reached a library.
@@ -76,6 +71,7 @@ class KuvoBindingsTest : public ::testing::Test {
     EXPECT_FALSE(fs::exists(folder_ / "t.log"));
   }
 
+  kuvo_test::TempFolder temp_;
   fs::path folder_;
 };
 

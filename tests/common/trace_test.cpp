@@ -10,6 +10,7 @@
 
 #include "common/kuvo_bindings.h"
 #include "kuvotrace_control.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -26,19 +27,14 @@ class TraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     KuvotraceTest_Reset();
-    folder_ = fs::temp_directory_path() /
-              ("kuvo_trace_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = temp_.path();
     log_ = folder_ / "trace.log";
   }
   void TearDown() override {
     kuvo::SetLibraryNamesForTesting(nullptr, nullptr);
     KuvotraceTest_Reset();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
   }
+  kuvo_test::TempFolder temp_;
   fs::path folder_;
   fs::path log_;
 };

@@ -10,20 +10,17 @@
 #include <thread>
 #include <vector>
 
+#include "platform/environment.h"
 #include "temp_folder.h"
 
 namespace {
 
 void SetOutputFile(const std::string& path) {
-#if defined(_WIN32)
-  _putenv(("KUVO_DEBUG_OUTPUT_FILE=" + path).c_str());  // empty removes it
-#else
   if (path.empty()) {
-    ::unsetenv("KUVO_DEBUG_OUTPUT_FILE");
+    platform::UnsetEnv("KUVO_DEBUG_OUTPUT_FILE");
   } else {
-    ::setenv("KUVO_DEBUG_OUTPUT_FILE", path.c_str(), 1);
+    platform::SetEnv("KUVO_DEBUG_OUTPUT_FILE", path);
   }
-#endif
 }
 
 std::vector<std::string> ReadLines(const std::filesystem::path& path) {
@@ -36,7 +33,7 @@ std::vector<std::string> ReadLines(const std::filesystem::path& path) {
 class DebugOutputTest : public ::testing::Test {
  protected:
   void TearDown() override { SetOutputFile(""); }
-  platform_test::TempFolder folder_;
+  kuvo_test::TempFolder folder_;
 };
 
 TEST_F(DebugOutputTest, EveryLineIsCopiedToTheFileAsItIs) {

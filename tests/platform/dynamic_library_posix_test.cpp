@@ -1,6 +1,5 @@
 // How Windows library names map to shared objects, and where they are searched.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -16,7 +15,7 @@ TEST(DynamicLibraryPosixTest, TheDllSuffixMatchesInAnyCase) {
 }
 
 TEST(DynamicLibraryPosixTest, FoundNextToTheLoadingModuleFromAnyWorkingFolder) {
-  platform_test::TempFolder elsewhere;
+  kuvo_test::TempFolder elsewhere;
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(elsewhere.path());
   platform::LibraryHandle library = platform::LoadLibraryByName(L"Kuvocore.dll");
@@ -26,9 +25,8 @@ TEST(DynamicLibraryPosixTest, FoundNextToTheLoadingModuleFromAnyWorkingFolder) {
 }
 
 TEST(DynamicLibraryPosixTest, APathIsMappedInItsLastPartOnly) {
-  char self[4096] = {};
-  ASSERT_GT(::readlink("/proc/self/exe", self, sizeof(self) - 1), 0);
-  const std::wstring folder = std::filesystem::path(self).parent_path().wstring();
+  const std::wstring folder =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path().wstring();
   EXPECT_NE(platform::LoadLibraryByName((folder + L"/Kuvotrace.dll").c_str()), nullptr);
   EXPECT_EQ(platform::LoadLibraryByName((folder + L"/nested/Kuvotrace.dll").c_str()), nullptr);
 }

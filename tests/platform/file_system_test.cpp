@@ -10,7 +10,7 @@
 namespace platform {
 namespace {
 
-using platform_test::TempFolder;
+using kuvo_test::TempFolder;
 
 TEST(FileSystemTest, JoinPathPutsOneSeparatorBetween) {
   EXPECT_EQ(std::wstring(L"base") + kPathSeparator + L"name", JoinPath(L"base", L"name"));

@@ -1,7 +1,10 @@
 // The in-memory registry of POSIX builds: seeding, scenarios, read-only keys and bookkeeping.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
+#include <string>
 
 #include "platform/registry.h"
 #include "platform/registry_data.h"
@@ -12,8 +15,8 @@
 namespace platform {
 namespace {
 
-using platform_test::ScopedEnvironment;
-using platform_test::TempFolder;
+using kuvo_test::ScopedEnvironment;
+using kuvo_test::TempFolder;
 
 constexpr RegistryRoot kLm = RegistryRoot::kLocalMachine;
 const wchar_t kInterface[] = L"SYSTEM\\Tcpip\\Interfaces\\{1234}";
@@ -91,6 +94,36 @@ TEST_F(RegistryEmulationTest, AReadOnlyKeyRefusesWriteAccess) {
   CloseRegistryKey(key);
 }
 
+TEST_F(RegistryEmulationTest, ATreeDeleteStopsAtAReadOnlyKeyAsWindowsDoes) {
+  // Tree\a\leaf, Tree\b (read-only, one value, one sub-key), Tree\c. Windows deletes depth
+  // first, always the first sub-key left, and a key without DELETE right stops it there.
+  SeedRegistryKeyForTesting(kLm, L"Tree\\a\\leaf");
+  SeedRegistryKeyForTesting(kLm, L"Tree\\b\\below");
+  SeedRegistryKeyForTesting(kLm, L"Tree\\c");
+  SeedRegistryStringForTesting(kLm, L"Tree\\b", L"Kept", L"yes");
+  DenyRegistryWriteForTesting(kLm, L"Tree\\b", true);
+  RegistryKey open_below = Open(L"Tree\\b\\below", kKeyRead);
+
+  EXPECT_EQ(kErrorAccessDenied, DeleteRegistryTree(RootKey(kLm), L"Tree"));
+  EXPECT_FALSE(RegistryKeyExistsForTesting(kLm, L"Tree\\a"));
+  EXPECT_FALSE(RegistryKeyExistsForTesting(kLm, L"Tree\\b\\below"));
+  uint32_t size = 0;
+  EXPECT_EQ(kErrorKeyDeleted, QueryRegistryValue(open_below, L"x", nullptr, nullptr, &size));
+  CloseRegistryKey(open_below);
+  std::wstring text;
+  EXPECT_TRUE(ReadRegistryStringForTesting(kLm, L"Tree\\b", L"Kept", &text));
+  EXPECT_EQ(L"yes", text);
+  EXPECT_TRUE(RegistryKeyExistsForTesting(kLm, L"Tree\\c"));
+  RegistryKey tree = Open(L"Tree", kKeyRead);  // still there, and not marked deleted
+  EXPECT_EQ(kErrorFileNotFound, QueryRegistryValue(tree, L"x", nullptr, nullptr, &size));
+  CloseRegistryKey(tree);
+
+  EXPECT_EQ(kErrorAccessDenied, DeleteRegistryTree(RootKey(kLm), L"Tree\\b"));
+  DenyRegistryWriteForTesting(kLm, L"Tree\\b", false);
+  EXPECT_EQ(kErrorSuccess, DeleteRegistryTree(RootKey(kLm), L"Tree"));
+  EXPECT_FALSE(RegistryKeyExistsForTesting(kLm, L"Tree"));
+}
+
 TEST_F(RegistryEmulationTest, BadHandlesAndPaths) {
   RegistryKey key = Open(L"", kKeyRead);  // a new handle to the root itself
   EXPECT_EQ(kErrorSuccess, CloseRegistryKey(key));
@@ -163,6 +196,53 @@ TEST_F(RegistryEmulationTest, TheScenarioFileNamedByTheEnvironmentIsLoaded) {
   environment.Set("KUVO_REGISTRY_SCENARIO", folder.narrow() + "/missing.reg");
   EXPECT_FALSE(ReloadRegistryFromEnvironmentForTesting(&error));
   EXPECT_NE(std::string::npos, error.find("missing.reg: cannot read the file")) << error;
+}
+
+// Runs the probe program with KUVO_REGISTRY_SCENARIO set to `scenario`; its exit status, output
+// and error output.
+struct ProbeRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+ProbeRun RunProbe(const TempFolder& folder, const std::string& scenario) {
+  const std::string base = folder.narrow() + "/probe";
+  const std::string command = "KUVO_REGISTRY_SCENARIO='" + scenario +
+                              "' '" KUVO_REGISTRY_PROBE "' >'" + base + ".out' 2>'" + base +
+                              ".err'; echo $? >'" + base + ".status'";
+  ProbeRun run;
+  if (std::system(command.c_str()) != 0) return run;
+  const auto read = [](const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+  };
+  run.status = std::atoi(read(base + ".status").c_str());
+  run.out = read(base + ".out");
+  run.err = read(base + ".err");
+  return run;
+}
+
+TEST(RegistryScenarioStartTest, AScenarioThatCannotBeLoadedStopsTheProcessAtTheFirstCall) {
+  TempFolder folder;
+  const std::string good = folder.narrow() + "/good.reg";
+  std::ofstream(good) << "[HKLM\\Probe]\n\"V\"=dword:7\n";
+  ProbeRun run = RunProbe(folder, good);
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ("V=7\n", run.out);
+
+  const std::string broken = folder.narrow() + "/broken.reg";
+  std::ofstream(broken) << "[HKLM\\Probe]\n\"V\"=dword:7\n\"W\"=bogus:1\n";
+  run = RunProbe(folder, broken);
+  EXPECT_EQ(3, run.status);
+  EXPECT_EQ("", run.out) << "went on with an empty registry";
+  EXPECT_EQ("registry scenario " + broken + ": line 3: unknown value type \"bogus\"; stopping\n",
+            run.err);
+
+  run = RunProbe(folder, folder.narrow() + "/missing.reg");
+  EXPECT_EQ(3, run.status);
+  EXPECT_EQ("", run.out);
+  EXPECT_NE(std::string::npos, run.err.find("missing.reg: cannot read the file")) << run.err;
 }
 
 }  // namespace

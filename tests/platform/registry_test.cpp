@@ -16,7 +16,7 @@
 namespace platform {
 namespace {
 
-using platform_test::TestRegistryKey;
+using kuvo_test::TestRegistryKey;
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -72,6 +72,40 @@ TEST_F(RegistryTest, QueryAnswersMoreDataWithTheNeededSize) {
 
   size = sizeof(exact);
   EXPECT_EQ(kErrorFileNotFound, QueryRegistryValue(test_.key(), L"Missing", &type, exact, &size));
+}
+
+TEST_F(RegistryTest, AReadIntoATooSmallBufferLeavesItAsItWas) {
+  SetString(test_.key(), L"Text", L"0123456789");
+  const std::vector<uint8_t> binary(64, 0x5A);
+  ASSERT_EQ(kErrorSuccess, SetRegistryValue(test_.key(), L"Bin", kRegBinary, binary.data(),
+                                            static_cast<uint32_t>(binary.size())));
+  const std::vector<uint8_t> untouched(48, 0xA5);
+
+  for (const wchar_t* name : {L"Text", L"Bin"}) {
+    std::vector<uint8_t> buffer = untouched;
+    uint32_t size = 16;  // room for part of either value
+    EXPECT_EQ(kErrorMoreData, QueryRegistryValue(test_.key(), name, nullptr, buffer.data(), &size))
+        << name;
+    EXPECT_GT(size, 16u) << name;
+    EXPECT_EQ(untouched, buffer) << name;
+  }
+
+  // The enumeration reads values the same way. Which index is which depends on the registry's
+  // order, so each index is read into a small buffer and then in full.
+  for (uint32_t index = 0; index < 2; ++index) {
+    wchar_t name[16];
+    uint32_t length = 16;
+    std::vector<uint8_t> buffer = untouched;
+    uint32_t size = 16;
+    EXPECT_EQ(kErrorMoreData,
+              EnumRegistryValue(test_.key(), index, name, &length, nullptr, buffer.data(), &size));
+    EXPECT_EQ(untouched, buffer) << index;
+    length = 16;
+    std::vector<uint8_t> full(size);
+    ASSERT_EQ(kErrorSuccess,
+              EnumRegistryValue(test_.key(), index, name, &length, nullptr, full.data(), &size));
+    EXPECT_EQ(full.size(), size);
+  }
 }
 
 TEST_F(RegistryTest, ValuesOfEveryTypeReadBackAsWritten) {

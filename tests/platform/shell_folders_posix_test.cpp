@@ -11,8 +11,8 @@
 namespace platform {
 namespace {
 
-using platform_test::ScopedEnvironment;
-using platform_test::TempFolder;
+using kuvo_test::ScopedEnvironment;
+using kuvo_test::TempFolder;
 
 class ShellFoldersPosixTest : public ::testing::Test {
  protected:

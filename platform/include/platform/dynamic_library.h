@@ -7,6 +7,8 @@
 // Any thread may call these functions.
 #pragma once
 
+#include <cstdint>
+
 namespace platform {
 
 using LibraryHandle = void*;
@@ -15,6 +17,9 @@ using LibraryHandle = void*;
 LibraryHandle LoadLibraryByName(const wchar_t* file_name);
 // GetProcAddress. Null when `library` is null or has no such export.
 void* FindExport(LibraryHandle library, const char* export_name);
+// GetProcAddress by ordinal. Null when `library` is null or has no export at `ordinal`; always
+// null on systems whose libraries have no ordinals.
+void* FindExportByOrdinal(LibraryHandle library, uint16_t ordinal);
 
 // Number of LoadLibraryByName calls made so far through this module's copy of the seam, so that
 // tests can see that callers load on every call instead of caching handles.

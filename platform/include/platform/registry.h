@@ -14,7 +14,9 @@
 // On Windows these are the system's registry calls. Elsewhere the registry is an in-memory
 // emulation shared by the whole process and safe to call from any thread. It starts empty, or
 // with the scenario file that the environment variable KUVO_REGISTRY_SCENARIO names (read at the
-// first call); tests seed and read it through platform/testing/registry_emulation.h. The
+// first call; a file that cannot be read or parsed ends the process there, with exit status 3
+// and a message on stderr that names the file and the line); tests seed and read it through
+// platform/testing/registry_emulation.h. The
 // emulation keeps one view, so the WOW64 access flags change nothing there.
 #pragma once
 
@@ -102,7 +104,10 @@ ErrorCode SetRegistryValue(RegistryKey key, const wchar_t* name, uint32_t type, 
 ErrorCode DeleteRegistryValue(RegistryKey key, const wchar_t* name);
 
 // RegDeleteTreeW on `parent`\`sub_key`, then the key itself (RegDeleteKeyW). Handles that are
-// still open on a deleted key answer kErrorKeyDeleted afterwards.
+// still open on a deleted key answer kErrorKeyDeleted afterwards. A key in the tree that may not
+// be deleted (a read-only key) stops the delete with kErrorAccessDenied: keys below it and those
+// before it in the order of the walk (depth first, sub-keys in the registry's order) are gone
+// by then, it and the keys above it stay.
 ErrorCode DeleteRegistryTree(RegistryKey parent, const wchar_t* sub_key);
 
 // RegFlushKey.

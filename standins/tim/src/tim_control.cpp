@@ -241,6 +241,11 @@ std::vector<std::string> Misuses() {
   return State::Get().misuses;
 }
 
+TIMMessageCB* RegisteredMessageCallBack() {
+  std::lock_guard<std::mutex> lock(State::Get().mutex);
+  return State::Get().message_cb;
+}
+
 bool IsInitialized() {
   std::lock_guard<std::mutex> lock(State::Get().mutex);
   return State::Get().initialized;

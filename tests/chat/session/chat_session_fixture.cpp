@@ -7,6 +7,7 @@
 #include "base/runnable_function.h"
 #include "base/task_runner.h"
 #include "kuvocore_control.h"
+#include "temp_folder.h"
 
 namespace kuvo_test {
 
@@ -48,14 +49,8 @@ bool ChatSessionTest::Init() {
 }
 
 std::wstring ChatSessionTest::DataPath() {
-#if defined(_WIN32)
-  const char* tmp = std::getenv("TEMP");
-  const std::string base = std::string(tmp ? tmp : ".") + "\\kuvochat_session\\data";
-#else
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string base = std::string(tmp ? tmp : "/tmp") + "/kuvochat_session/data";
-#endif
-  return std::wstring(base.begin(), base.end());
+  // Below the process's own temporary folder: Im_Init creates it, and no other run sees it.
+  return (ProcessTempFolder().path() / "kuvochat_session" / "data").wstring();
 }
 
 struct RunnerBlocker::State {

@@ -2,11 +2,10 @@
 // must sit at its fixed ordinal (1 to 19, in the alphabetical order of the names).
 #include <gtest/gtest.h>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
+#include <cstdint>
 
 #include "KuvoChat.h"
+#include "platform/dynamic_library.h"
 
 namespace kuvo_test {
 namespace {
@@ -32,20 +31,19 @@ TEST(ExportOrdinals, EveryExportSitsAtItsOrdinal) {
                                "Im_SendMsg",
                                "Im_SetReadMsg",
                                "Im_UnInit"};
-  // Linked by import, so the library is loaded already.
-  HMODULE library = GetModuleHandleW(L"KuvoChat.dll");
+  // Linked by import, so this finds the loaded library.
+  platform::LibraryHandle library = platform::LoadLibraryByName(L"KuvoChat.dll");
   ASSERT_NE(library, nullptr);
-  WORD ordinal = 1;
+  uint16_t ordinal = 1;
   for (const char* name : names) {
-    FARPROC by_name = GetProcAddress(library, name);
-    FARPROC by_ordinal = GetProcAddress(library, MAKEINTRESOURCEA(ordinal));
+    void* by_name = platform::FindExport(library, name);
+    void* by_ordinal = platform::FindExportByOrdinal(library, ordinal);
     EXPECT_NE(by_name, nullptr) << name;
     EXPECT_EQ(by_name, by_ordinal) << name << " at ordinal " << ordinal;
     ++ordinal;
   }
-  EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(20)), nullptr) << "nothing beyond 19";
-  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(library, "Im_SendMsg")),
-            reinterpret_cast<void*>(&Im_SendMsg));
+  EXPECT_EQ(platform::FindExportByOrdinal(library, 20), nullptr) << "nothing beyond 19";
+  EXPECT_EQ(platform::FindExport(library, "Im_SendMsg"), reinterpret_cast<void*>(&Im_SendMsg));
 }
 #endif
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kuvotrace_control.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -39,18 +40,12 @@ class KuvotraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     KuvotraceTest_Reset();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / ("kuvotrace_test_" + std::string(info->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = temp_.path();
     log_ = folder_ / "trace.log";
   }
-  void TearDown() override {
-    KuvotraceTest_Reset();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
+  void TearDown() override { KuvotraceTest_Reset(); }
 
+  kuvo_test::TempFolder temp_;
   fs::path folder_;
   fs::path log_;
 };

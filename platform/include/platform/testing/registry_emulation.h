@@ -4,8 +4,8 @@
 // use the registry. Paths are relative to the root, with '\\' between names.
 //
 // Scenario text (UTF-8), as read from the file that KUVO_REGISTRY_SCENARIO names at the first
-// registry call, or given to LoadRegistryScenario*ForTesting. One item a line; leading and
-// trailing blanks are ignored:
+// registry call (a file that does not load ends the process, see platform/registry.h), or given to
+// LoadRegistryScenario*ForTesting. One item a line; leading and trailing blanks are ignored:
 //
 //   # comment                          lines starting with '#' or ';', and blank lines, are skipped
 //   [HKEY_LOCAL_MACHINE\SYSTEM\Path]   a key (created with its parents); values below belong to it.
@@ -14,7 +14,8 @@
 //                                      Blanks around names and stray '\' are ignored;
 //                                      control characters are refused.
 //   !deny-write                        opening this key with any write right answers
-//                                      kErrorAccessDenied (a read-only key, as for a normal user)
+//                                      kErrorAccessDenied, and a tree delete stops at it (a
+//                                      read-only key, as for a normal user)
 //   "Name"=sz:"text"                   REG_SZ, stored with its terminator
 //   @=sz:"text"                        the key's default value
 //   "Name"=expand_sz:"%SystemRoot%"    REG_EXPAND_SZ

@@ -102,6 +102,9 @@ struct CallRecord {
 TIM_DECL void Reset();
 
 TIM_DECL void SetSynchronousCallbacks(bool on);
+// The routine TIMSetMessageCallBack registered last (null when none), so that a benchmark can
+// switch between its own routine and the library's and back.
+TIM_DECL TIMMessageCB* RegisteredMessageCallBack();
 TIM_DECL void WaitIdle();
 
 TIM_DECL void SetInitResult(int result);

@@ -8,7 +8,7 @@
 
 #include "platform/registry.h"
 
-namespace platform_test {
+namespace kuvo_test {
 
 class TestRegistryKey {
  public:
@@ -38,4 +38,4 @@ class TestRegistryKey {
   platform::RegistryKey key_ = nullptr;
 };
 
-}  // namespace platform_test
+}  // namespace kuvo_test
