@@ -12,9 +12,9 @@ namespace fetch_test {
 namespace {
 
 // A thread service whose StopThread only forgets the key: workers may outlive HttpUnInit.
-class ForgetfulThreadService : public Base::IThreadService {
+class ForgetfulThreadService final : public Base::IThreadService {
  public:
-  ~ForgetfulThreadService() override { JoinAll(); }
+  ~ForgetfulThreadService() { JoinAll(); }
   bool StartThread(Base::CSmartPtr<Base::IThreadCallback> callback, uint32_t* key) override {
     std::lock_guard<std::mutex> lock(mutex_);
     threads_.emplace_back([callback]() mutable {
