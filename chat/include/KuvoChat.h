@@ -6,8 +6,15 @@
 // messages (after every login), ..., Im_Loginout, and Im_UnInit before unloading.
 //
 // Threads: callbacks run on the in-house task runner's thread, except the batch of held messages
-// that Im_NotifyReleaseData hands over on the caller's thread. No lock of the library is held
-// while a callback runs, so a callback may call any export (a new login included).
+// that Im_NotifyReleaseData hands over, and the list Im_GetRecentList hands over, on the caller's
+// thread. No lock of the library is held while a callback runs, so a callback may call any
+// export (a new login included) or wait for another thread that does. An exception thrown by a
+// callback is caught and goes no further; the other callbacks still hear of the event.
+//
+// Removal: once Im_Remove*CallBack returns, that interface is not called again, not even for
+// the event being delivered; once Im_UnInit returns, no interface is. Both wait for a call into
+// the interfaces concerned that runs on another thread (not for one on the caller's own thread,
+// so a callback may remove itself), so the host may destroy its objects right after.
 //
 // Ownership: callback objects stay the host's; the library never counts or deletes them, and
 // the host removes one before destroying it. Records, lists and maps given to a callback belong
