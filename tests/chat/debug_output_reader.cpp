@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
+#include <system_error>
 
 namespace kuvo_test {
 
@@ -12,23 +15,38 @@ std::string& Path() {
   return path;
 }
 
-std::string TempFolder() {
-#if defined(_WIN32)
-  const char* tmp = std::getenv("TEMP");
-  return tmp ? tmp : ".";
-#else
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp ? tmp : "/tmp";
-#endif
-}
+class OwnFolder {
+ public:
+  OwnFolder() {
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    do {
+      path_ = base / ("kuvochat-test-" + std::to_string(random()) + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
+  }
+  ~OwnFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string text() const { return path_.string(); }
+
+ private:
+  std::filesystem::path path_;
+};
 }  // namespace
+
+const std::string& RunFolder() {
+  static const OwnFolder folder;
+  static const std::string text = folder.text();
+  return text;
+}
 
 void DebugOutputReader::Install(const std::string& name) {
 #if defined(_WIN32)
-  Path() = TempFolder() + "\\" + name + ".debug_output.txt";
+  Path() = RunFolder() + "\\" + name + ".debug_output.txt";
   _putenv_s("KUVO_DEBUG_OUTPUT_FILE", Path().c_str());
 #else
-  Path() = TempFolder() + "/" + name + ".debug_output.txt";
+  Path() = RunFolder() + "/" + name + ".debug_output.txt";
   setenv("KUVO_DEBUG_OUTPUT_FILE", Path().c_str(), 1);
 #endif
   Clear();

@@ -8,9 +8,13 @@
 
 namespace kuvo_test {
 
+// A folder of this run's own under the system's temporary folder, made on first use and removed
+// with its contents when the program ends, so that two runs on one machine never share a file.
+const std::string& RunFolder();
+
 class DebugOutputReader {
  public:
-  // Points KUVO_DEBUG_OUTPUT_FILE at a fresh file named after `name` in the temp folder.
+  // Points KUVO_DEBUG_OUTPUT_FILE at a fresh file named after `name` in the run's folder.
   static void Install(const std::string& name);
   static void Clear();
   static std::vector<std::string> Lines();

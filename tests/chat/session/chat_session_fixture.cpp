@@ -49,13 +49,11 @@ bool ChatSessionTest::Init() {
 
 std::wstring ChatSessionTest::DataPath() {
 #if defined(_WIN32)
-  const char* tmp = std::getenv("TEMP");
-  const std::string base = std::string(tmp ? tmp : ".") + "\\kuvochat_session\\data";
+  const std::string path = RunFolder() + "\\kuvochat_session\\data";
 #else
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string base = std::string(tmp ? tmp : "/tmp") + "/kuvochat_session/data";
+  const std::string path = RunFolder() + "/kuvochat_session/data";
 #endif
-  return std::wstring(base.begin(), base.end());
+  return std::wstring(path.begin(), path.end());
 }
 
 struct RunnerBlocker::State {
