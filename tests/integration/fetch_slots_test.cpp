@@ -208,6 +208,10 @@ void OnComplete(uint32_t id, IHttpRequest* request) {
 TEST(FetchSlotsTest, RunnerAndThreadServiceAreCalledAtTheirSlots) {
   const fetch_test::Servers& servers = fetch_test::GetServers();
   ASSERT_TRUE(servers.ok) << servers.error;
+  {
+    std::lock_guard<std::mutex> lock(g_completion.mutex);
+    g_completion.done = false;
+  }
   SlotLog log;
   HostThreadService service(&log);
   HostRunner runner(&log);
