@@ -77,7 +77,7 @@ class Counter {
 Counter g_received;
 Counter g_sent;
 
-class BenchMsgs : public IMsgCallBack {
+class BenchMsgs final : public IMsgCallBack {
  public:
   void OnNewMsgs(const TimMsgList* msgs) override {
     size_t bytes = 0;

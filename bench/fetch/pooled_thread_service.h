@@ -14,10 +14,10 @@
 
 namespace bench {
 
-class PooledThreadService : public Base::IThreadService {
+class PooledThreadService final : public Base::IThreadService {
  public:
   PooledThreadService() = default;
-  ~PooledThreadService() override;
+  ~PooledThreadService();
   PooledThreadService(const PooledThreadService&) = delete;
   PooledThreadService& operator=(const PooledThreadService&) = delete;
 

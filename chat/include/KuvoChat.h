@@ -6,13 +6,28 @@
 // messages (after every login), ..., Im_Loginout, and Im_UnInit before unloading.
 //
 // Threads: callbacks run on the in-house task runner's thread, except the batch of held messages
-// that Im_NotifyReleaseData hands over on the caller's thread. No lock of the library is held
-// while a callback runs, so a callback may call any export (a new login included).
+// that Im_NotifyReleaseData hands over, and the list Im_GetRecentList hands over, on the caller's
+// thread. No lock of the library is held while a callback runs, so a callback may call any
+// export (a new login included) or wait for another thread that does. An exception thrown by a
+// callback is caught and goes no further; the other callbacks still hear of the event.
+//
+// Removal: once Im_Remove*CallBack returns, that interface is not called again, not even for
+// the event being delivered; once Im_UnInit returns, no interface is. Both wait for a call into
+// the interfaces concerned that runs on another thread (not for one on the caller's own thread,
+// so a callback may remove itself), so the host may destroy its objects right after.
 //
 // Ownership: callback objects stay the host's; the library never counts or deletes them, and
 // the host removes one before destroying it. Records, lists and maps given to a callback belong
-// to the library and are valid only during the call. Strings, lists and maps cross this boundary
-// as standard-library objects, so host and library share one C++ runtime and heap.
+// to the library and are valid only during the call.
+//
+// Binary contract: strings, lists and maps cross this boundary as standard-library objects, and
+// the callback interfaces are called through their tables of virtual operations at fixed slots.
+// A host must therefore be built with the same toolchain and the same C++ runtime as the library
+// (one heap). The first slot of each interface is one ordinary virtual function that the library
+// never calls; it is not a destructor, because under the Itanium C++ ABI (g++, mingw-w64) a
+// virtual destructor takes two slots and would move the called operations. The destructors are
+// protected: the library never deletes a host's object, and the host deletes its own through its
+// own class.
 #pragma once
 
 #include <cstdint>
@@ -88,24 +103,36 @@ using TimChangedPeers = std::map<uint64_t, uint32_t>;  // peer id -> PeerKind
 // -4 "tim login error". The first slot of each interface is never called by the library.
 class IConnCallBack {
  public:
-  virtual ~IConnCallBack() = default;
+  // First slot; never called by the library.
+  virtual void Reserved() {}
   virtual void OnConnEvent(int32_t code, std::string text) = 0;
+
+ protected:
+  ~IConnCallBack() = default;
 };
 
 class IMsgCallBack {
  public:
-  virtual ~IMsgCallBack() = default;
+  // First slot; never called by the library.
+  virtual void Reserved() {}
   virtual void OnNewMsgs(const TimMsgList* msgs) = 0;
   virtual void OnSendResult(bool sent, uint64_t seq, const tagTimMsgInfo* msg) = 0;
   // `msgs` is null and `reachedEnd` false when the request failed.
   virtual void OnMsgListResult(uint64_t seq, const TimMsgList* msgs, bool reachedEnd) = 0;
+
+ protected:
+  ~IMsgCallBack() = default;
 };
 
 class ISessionCallBack {
  public:
-  virtual ~ISessionCallBack() = default;
+  // First slot; never called by the library.
+  virtual void Reserved() {}
   virtual void OnRecentList(const TimTalkList* talks) = 0;
   virtual void OnSessionChanged(const TimChangedPeers* changed) = 0;
+
+ protected:
+  ~ISessionCallBack() = default;
 };
 
 extern "C" {

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "base/runnable_function.h"
-#include "handle_here_or_post.h"
 #include "im_mgr.h"
 
 namespace kuvochat {
@@ -14,75 +13,111 @@ namespace {
 // The posted new-messages report. Unlike a CRunnableFunction, which hands its stored arguments
 // on as copies, it moves its list into the forwarder when run (a runner runs a task once), so
 // the records are not copied again on the runner's thread.
+void NewMessagesTo(ManagerRef target, TimMsgList msgs);
+
 class NewMessagesTask : public Base::CSmartRefImpl<Base::CRunnableTask> {
  public:
-  explicit NewMessagesTask(TimMsgList msgs) : msgs_(std::move(msgs)) {}
-  void Run() override { ForwardNewMessages(std::move(msgs_)); }
+  NewMessagesTask(ManagerRef target, TimMsgList msgs)
+      : target_(std::move(target)), msgs_(std::move(msgs)) {}
+  void Run() override { NewMessagesTo(target_, std::move(msgs_)); }
 
  private:
+  ManagerRef target_;
   TimMsgList msgs_;
 };
+
+void LoginTo(ManagerRef target, uint32_t code) {
+  RunHandler(
+      HandleHereOrPost(target, [&] { return Base::NewRunnableFunction(&LoginTo, target, code); }),
+      [&](CImMgr& m) { m.OnImLogin(code); });
+}
+
+void LoginoutTo(ManagerRef target, uint32_t code) {
+  RunHandler(HandleHereOrPost(target,
+                              [&] { return Base::NewRunnableFunction(&LoginoutTo, target, code); }),
+             [&](CImMgr& m) { m.OnImLoginout(code); });
+}
+
+void RefreshTo(ManagerRef target) {
+  RunHandler(
+      HandleHereOrPost(target, [&] { return Base::NewRunnableFunction(&RefreshTo, target); }),
+      [&](CImMgr& m) { m.OnImLoginRefresh(); });
+}
+
+void SessionChangedTo(ManagerRef target, TimChangedPeers changed) {
+  RunHandler(
+      HandleHereOrPost(
+          target, [&] { return Base::NewRunnableFunction(&SessionChangedTo, target, changed); }),
+      [&](CImMgr& m) { m.OnImSessionChanged(changed); });
+}
+
+void ConnectTo(ManagerRef target, uint32_t code) {
+  RunHandler(
+      HandleHereOrPost(target, [&] { return Base::NewRunnableFunction(&ConnectTo, target, code); }),
+      [&](CImMgr& m) { m.OnImConnect(code); });
+}
+
+void ForceOfflineTo(ManagerRef target) {
+  RunHandler(
+      HandleHereOrPost(target, [&] { return Base::NewRunnableFunction(&ForceOfflineTo, target); }),
+      [&](CImMgr& m) { m.OnImForceOffline(); });
+}
+
+void SigExpiredTo(ManagerRef target) {
+  RunHandler(
+      HandleHereOrPost(target, [&] { return Base::NewRunnableFunction(&SigExpiredTo, target); }),
+      [&](CImMgr& m) { m.OnImUserSigExpired(); });
+}
+
+void NewMessagesTo(ManagerRef target, TimMsgList msgs) {
+  RunHandler(HandleHereOrPost(target,
+                              [&] {
+                                // Only the posting path builds the task, and it uses the list
+                                // no further.
+                                return Base::CSmartPtr<Base::CRunnableTask>(
+                                    new NewMessagesTask(target, std::move(msgs)));
+                              }),
+             [&](CImMgr& m) { m.OnImNewMessage(std::move(msgs)); });
+}
+
+void TimerEventTo(ManagerRef target, uint32_t timer_id) {
+  RunHandler(
+      HandleHereOrPost(target,
+                       [&] { return Base::NewRunnableFunction(&TimerEventTo, target, timer_id); }),
+      [&](CImMgr& m) { m.OnTimerEvent(timer_id); });
+}
 
 }  // namespace
 
 void ForwardLogin(uint32_t code) {
-  if (auto m = HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardLogin, code); })) {
-    m->OnImLogin(code);
-  }
+  LoginTo(CImMgr::GetExisting(), code);
 }
-
 void ForwardLoginout(uint32_t code) {
-  if (auto m =
-          HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardLoginout, code); })) {
-    m->OnImLoginout(code);
-  }
+  LoginoutTo(CImMgr::GetExisting(), code);
 }
-
 void ForwardRefresh() {
-  if (auto m = HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardRefresh); })) {
-    m->OnImLoginRefresh();
-  }
+  RefreshTo(CImMgr::GetExisting());
 }
-
 void ForwardSessionChanged(TimChangedPeers changed) {
-  if (auto m = HandleHereOrPost(
-          [&] { return Base::NewRunnableFunction(&ForwardSessionChanged, changed); })) {
-    m->OnImSessionChanged(changed);
-  }
+  SessionChangedTo(CImMgr::GetExisting(), std::move(changed));
 }
-
 void ForwardConnect(uint32_t code) {
-  if (auto m = HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardConnect, code); })) {
-    m->OnImConnect(code);
-  }
+  ConnectTo(CImMgr::GetExisting(), code);
 }
-
 void ForwardForceOffline() {
-  if (auto m = HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardForceOffline); })) {
-    m->OnImForceOffline();
-  }
+  ForceOfflineTo(CImMgr::GetExisting());
 }
-
 void ForwardSigExpired() {
-  if (auto m = HandleHereOrPost([&] { return Base::NewRunnableFunction(&ForwardSigExpired); })) {
-    m->OnImUserSigExpired();
-  }
+  SigExpiredTo(CImMgr::GetExisting());
 }
-
+void ForwardSigExpiredTo(ManagerRef target) {
+  SigExpiredTo(std::move(target));
+}
 void ForwardNewMessages(TimMsgList msgs) {
-  if (auto m = HandleHereOrPost([&] {
-        // Only the posting path builds the task, and it uses the list no further.
-        return Base::CSmartPtr<Base::CRunnableTask>(new NewMessagesTask(std::move(msgs)));
-      })) {
-    m->OnImNewMessage(std::move(msgs));
-  }
+  NewMessagesTo(CImMgr::GetExisting(), std::move(msgs));
 }
-
 void ForwardTimerEvent(uint32_t timer_id) {
-  if (auto m = HandleHereOrPost(
-          [&] { return Base::NewRunnableFunction(&ForwardTimerEvent, timer_id); })) {
-    m->OnTimerEvent(timer_id);
-  }
+  TimerEventTo(CImMgr::GetExisting(), timer_id);
 }
 
 }  // namespace kuvochat

@@ -1,5 +1,5 @@
 // The message and conversation exports: each fetches the manager and forwards its arguments.
-// Nothing may cross the boundary as an exception; a failure to allocate is reported as the
+// Nothing crosses the boundary as an exception: a failure (to allocate, say) is reported as the
 // export's failure value.
 #include <cstdint>
 #include <new>
@@ -15,7 +15,7 @@ KUVOCHAT_API uint64_t Im_GetMsgList(uint32_t peerKind, uint64_t peerId, uint32_t
                                     int32_t mode, const tagTimMsgLocator* anchor) {
   try {
     return CImMgr::GetInstance()->GetMsgList(peerKind, peerId, count, mode, anchor);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return 0;
   }
 }
@@ -23,14 +23,14 @@ KUVOCHAT_API uint64_t Im_GetMsgList(uint32_t peerKind, uint64_t peerId, uint32_t
 KUVOCHAT_API void Im_GetRecentList() {
   try {
     CImMgr::GetInstance()->GetRecentList();
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
   }
 }
 
 KUVOCHAT_API int32_t Im_GetTalkUnReadCnt(uint32_t peerKind, uint64_t peerId) {
   try {
     return CImMgr::GetInstance()->GetTalkUnReadCnt(peerKind, peerId);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return 0;
   }
 }
@@ -38,7 +38,7 @@ KUVOCHAT_API int32_t Im_GetTalkUnReadCnt(uint32_t peerKind, uint64_t peerId) {
 KUVOCHAT_API uint8_t Im_RemoveTalk(uint32_t peerKind, uint64_t peerId, bool withMessages) {
   try {
     return CImMgr::GetInstance()->RemoveTalk(peerKind, peerId, withMessages);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return 0;
   }
 }
@@ -46,7 +46,7 @@ KUVOCHAT_API uint8_t Im_RemoveTalk(uint32_t peerKind, uint64_t peerId, bool with
 KUVOCHAT_API bool Im_SendMsg(const tagTimSendMsgInfo* msg, bool onlineOnly, bool wrap) {
   try {
     return CImMgr::GetInstance()->SendMsg(msg, onlineOnly, wrap);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return false;
   }
 }
@@ -54,7 +54,7 @@ KUVOCHAT_API bool Im_SendMsg(const tagTimSendMsgInfo* msg, bool onlineOnly, bool
 KUVOCHAT_API void Im_SetReadMsg(uint32_t peerKind, uint64_t peerId) {
   try {
     CImMgr::GetInstance()->SetReadMsg(peerKind, peerId);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
   }
 }
 

@@ -1,5 +1,6 @@
-// The shared first step of every forwarder: decide whether a report is handled now, on the task
-// runner's own thread, or posted there as a task.
+// The shared steps of every forwarder: decide whether a report is handled now, on the task
+// runner's own thread, or posted there as a task; and run its handler so that nothing it throws
+// leaves the library.
 #pragma once
 
 #include <memory>
@@ -8,18 +9,36 @@
 
 namespace kuvochat {
 
+// The manager a report belongs to: the one current when the SDK raised it (or that issued the
+// request it answers). A later manager never handles it.
+using ManagerRef = std::weak_ptr<CImMgr>;
+
 // The manager when the report is to be handled here and now; otherwise posts the task built by
-// `make_task` (when there is a runner) and gives null. With no manager or no runner the report is
-// dropped, and `make_task` is not called.
+// `make_task` (when there is a runner) and gives null. When the manager is gone or closed, or has
+// no runner, the report is dropped and `make_task` is not called.
 template <typename MakeTask>
-std::shared_ptr<CImMgr> HandleHereOrPost(MakeTask&& make_task) {
-  std::shared_ptr<CImMgr> manager = CImMgr::GetExisting();
-  if (!manager) return nullptr;
+std::shared_ptr<CImMgr> HandleHereOrPost(const ManagerRef& target, MakeTask&& make_task) {
+  std::shared_ptr<CImMgr> manager = target.lock();
+  if (!manager || manager->closed()) return nullptr;
   Base::ITaskRunner* runner = manager->task_runner();
   if (runner == nullptr) return nullptr;
   if (runner->IsCurrentThread()) return manager;
-  runner->PostTask(make_task());
+  try {
+    runner->PostTask(make_task());
+  } catch (...) {
+    // The copy of the report could not be made: it is lost, the SDK's thread is not.
+  }
   return nullptr;
+}
+
+// Calls `handle(*manager)` when there is a manager; nothing it throws goes further.
+template <typename Handle>
+void RunHandler(const std::shared_ptr<CImMgr>& manager, Handle&& handle) {
+  if (!manager) return;
+  try {
+    handle(*manager);
+  } catch (...) {
+  }
 }
 
 }  // namespace kuvochat

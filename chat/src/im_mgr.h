@@ -4,15 +4,18 @@
 // numbers and holds new messages until the host is ready for them.
 //
 // Threads: the exports run on host threads; the handlers (On*) run on the task runner's thread;
-// CTimeEvent hands timer notifications to the runner as well. Login state is guarded by a
-// recursive lock (a handler may log out from inside a report raised during an export on the
-// same thread); the held messages by a lock of their own; the registries by theirs. No lock is
-// held while a host callback runs, except in the one case where the SDK reports synchronously
-// from inside an export that the host called on the runner's own thread.
+// CTimeEvent hands timer notifications to the runner as well. The login state is guarded by one
+// lock, the held messages by another and each registry by its own; none of them is held while
+// the SDK or the host is called, so a report that the SDK raises inside one of its calls, and a
+// host callback that waits for another thread calling an export, find no lock taken. Init and
+// UnInit are serialised by a lock of their own, which no report and no host call ever needs.
 //
 // Lifetime: GetInstance creates the manager on first use; DestroyInstance drops the process's
-// reference. Forwarders hold their own reference while they work, so a report racing Im_UnInit
-// never touches a destroyed manager.
+// reference. Every report is bound to the manager that was current when it was raised (a send or
+// history outcome to the manager that issued the request) and is dropped unless that manager is
+// still open when the report is handled, so nothing queued for one manager reaches a later one.
+// UnInit closes the manager: from then on no report is handled and no host interface is called,
+// and it returns only when no host call is running on another thread.
 #pragma once
 
 #include <atomic>
@@ -32,7 +35,7 @@ class CTimeEvent;
 class CImSendRequest;
 class CImMsgListRequest;
 
-class CImMgr {
+class CImMgr : public std::enable_shared_from_this<CImMgr> {
  public:
   CImMgr();
   ~CImMgr();
@@ -89,27 +92,34 @@ class CImMgr {
 
   // Set by Init; borrowed from the in-house base library, never released.
   Base::ITaskRunner* task_runner() const { return task_runner_.load(); }
+  // Set by UnInit: reports for this manager are dropped from then on.
+  bool closed() const { return closed_.load(); }
 
   // One debugger-output line, as it is.
   static void WriteLog(const std::string& line);
 
   // Registries, for the fan-outs of the message and conversation handlers.
-  const CallbackRegistry<IConnCallBack>& conn_callbacks() const { return conn_callbacks_; }
-  const CallbackRegistry<IMsgCallBack>& msg_callbacks() const { return msg_callbacks_; }
-  const CallbackRegistry<ISessionCallBack>& session_callbacks() const { return session_callbacks_; }
+  CallbackRegistry<IConnCallBack>& conn_callbacks() { return conn_callbacks_; }
+  CallbackRegistry<IMsgCallBack>& msg_callbacks() { return msg_callbacks_; }
+  CallbackRegistry<ISessionCallBack>& session_callbacks() { return session_callbacks_; }
 
  private:
-  // The *Locked operations expect mutex_ held.
-  void LoginoutLocked();
+  // The *Locked operations expect mutex_ held. EndSessionLocked does Loginout's state change and
+  // tells whether the SDK is to be logged out (with `line` to log first); the caller does that
+  // once the lock is released.
+  bool EndSessionLocked(std::string* line);
   void StartDisconnectTimerLocked();
   void StopDisconnectTimerLocked();
   void DeliverNewMsgs(const TimMsgList& msgs);
 
-  std::recursive_mutex mutex_;
+  std::mutex lifecycle_mutex_;  // Init and UnInit
+  std::atomic<bool> closed_{false};
+  std::mutex mutex_;
   bool inited_ = false;
   bool login_state_ = false;
   bool connect_state_ = false;
   bool receive_connect_ = false;
+  uint64_t login_attempts_ = 0;  // tells a refused login from a later one
   uint32_t timer_id_ = 0;
   uint64_t app_id_ = 0;
   std::unique_ptr<CTimeEvent> time_event_;

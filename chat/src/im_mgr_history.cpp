@@ -18,7 +18,7 @@ uint64_t CImMgr::GetMsgList(uint32_t peer_kind, uint64_t peer_id, uint32_t count
   // The number is drawn first, so a request that cannot be issued still uses one up.
   const uint64_t seq = CreateNewSeq();
   std::shared_ptr<CImMsgListRequest> request =
-      CImMsgListRequest::Create(seq, peer_kind, peer_id, count, anchor);
+      CImMsgListRequest::Create(weak_from_this(), seq, peer_kind, peer_id, count, anchor);
   if (!request) return 0;
   if (!request->Prepare(anchor == nullptr ? kModeRamble : mode)) return 0;
   IssueMsgList(request);

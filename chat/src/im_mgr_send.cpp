@@ -22,7 +22,7 @@ bool CImMgr::SendMsg(const tagTimSendMsgInfo* info, bool online_only, bool wrap)
     payload = info->payload;
   }
 
-  std::shared_ptr<CImSendRequest> request = CImSendRequest::Create(info->msgId);
+  std::shared_ptr<CImSendRequest> request = CImSendRequest::Create(weak_from_this(), info->msgId);
   if (!request) return false;
   if (!request->Prepare(peer, info->pushText, payload)) return false;
 

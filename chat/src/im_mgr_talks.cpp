@@ -1,5 +1,6 @@
 // CImMgr: the recent-conversation list, unread counts, read marks and removal. These run
 // entirely on the calling thread.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -14,6 +15,9 @@ namespace kuvochat {
 namespace {
 
 constexpr size_t kMaxRecentTalks = 100;
+// The SDK's conversation count is only believed up to here, so that a count it cannot back with
+// conversations cannot keep the walk going: far more conversations than any account keeps.
+constexpr uint64_t kMaxConversationIndexes = 10000;
 
 // Owns one SDK handle made by the caller and destroys it on every path.
 class ConversationHolder {
@@ -97,12 +101,12 @@ bool ReadTalk(TIMConversationHandle conversation, tagTimTalkInfo* talk) {
 
 void CImMgr::GetRecentList() {
   TimTalkList talks;
-  const uint64_t total = TIMGetConversationCount();
+  const uint64_t total = std::min(TIMGetConversationCount(), kMaxConversationIndexes);
   for (uint64_t index = 0; index < total && talks.size() < kMaxRecentTalks; ++index) {
     ConversationHolder conversation;
     if (!conversation.Create()) continue;
-    // An index the SDK cannot fill ends the walk: the count it gave was not to be trusted.
-    if (TIMGetConversationByIndex(conversation.get(), index) != 0) break;
+    // Its answer is not read: a handle the SDK could not fill has type 0 and is skipped below.
+    TIMGetConversationByIndex(conversation.get(), index);
     tagTimTalkInfo talk;
     if (ReadTalk(conversation.get(), &talk)) talks.push_back(std::move(talk));
   }

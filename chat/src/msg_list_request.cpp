@@ -24,12 +24,14 @@ int SdkCount(uint32_t count) {
 
 }  // namespace
 
-std::shared_ptr<CImMsgListRequest> CImMsgListRequest::Create(uint64_t seq, uint32_t peer_kind,
-                                                             uint64_t peer_id, uint32_t count,
+std::shared_ptr<CImMsgListRequest> CImMsgListRequest::Create(ManagerRef owner, uint64_t seq,
+                                                             uint32_t peer_kind, uint64_t peer_id,
+                                                             uint32_t count,
                                                              const tagTimMsgLocator* anchor) {
   std::shared_ptr<CImMsgListRequest> request(new (std::nothrow)
                                                  CImMsgListRequest(seq, peer_kind, peer_id, count));
   if (!request) return nullptr;
+  request->owner_ = std::move(owner);
   request->self_ = request;
   if (anchor) request->anchor_ = *anchor;
   return request;
@@ -91,19 +93,26 @@ void CImMsgListRequest::Issue() {
 }
 
 void CImMsgListRequest::OnPage(TIMMessageHandle* handles, int size, void* data) {
-  std::shared_ptr<CImMsgListRequest> self = RequestsInFlight<CImMsgListRequest>::Get().Take(data);
-  if (!self) return;
-  // A negative size names no handles; it is still passed on as the SDK's count.
-  TimMsgList page = ConvertMessages(handles, size > 0 ? static_cast<uint64_t>(size) : 0);
-  ForwardMsgList(true, self->seq_, std::move(page), static_cast<uint32_t>(size));
+  // On the SDK's thread: nothing may be thrown back into it.
+  try {
+    std::shared_ptr<CImMsgListRequest> self = RequestsInFlight<CImMsgListRequest>::Get().Take(data);
+    if (!self) return;
+    // A negative size names no handles; it is still passed on as the SDK's count.
+    TimMsgList page = ConvertMessages(handles, size > 0 ? static_cast<uint64_t>(size) : 0);
+    ForwardMsgList(self->owner_, true, self->seq_, std::move(page), static_cast<uint32_t>(size));
+  } catch (...) {
+  }
 }
 
 void CImMsgListRequest::OnPageError(int code, const char*, void* data) {
-  std::shared_ptr<CImMsgListRequest> self = RequestsInFlight<CImMsgListRequest>::Get().Take(data);
-  if (!self) return;
-  ForwardMsgList(false, self->seq_, TimMsgList(), 0);
-  for (int expired : kHistorySigExpiredCodes) {
-    if (code == expired) ForwardSigExpired();
+  try {
+    std::shared_ptr<CImMsgListRequest> self = RequestsInFlight<CImMsgListRequest>::Get().Take(data);
+    if (!self) return;
+    ForwardMsgList(self->owner_, false, self->seq_, TimMsgList(), 0);
+    for (int expired : kHistorySigExpiredCodes) {
+      if (code == expired) ForwardSigExpiredTo(self->owner_);
+    }
+  } catch (...) {
   }
 }
 

@@ -17,16 +17,18 @@
 #include <memory>
 
 #include "KuvoChat.h"
+#include "handle_here_or_post.h"
 #include "tim/tim_c.h"
 
 namespace kuvochat {
 
 class CImMsgListRequest {
  public:
-  // Null when it cannot be allocated. `anchor` is copied when given.
-  static std::shared_ptr<CImMsgListRequest> Create(uint64_t seq, uint32_t peer_kind,
-                                                   uint64_t peer_id, uint32_t count,
-                                                   const tagTimMsgLocator* anchor);
+  // Null when it cannot be allocated. `anchor` is copied when given. The page goes to `owner`
+  // only.
+  static std::shared_ptr<CImMsgListRequest> Create(ManagerRef owner, uint64_t seq,
+                                                   uint32_t peer_kind, uint64_t peer_id,
+                                                   uint32_t count, const tagTimMsgLocator* anchor);
   ~CImMsgListRequest();
   CImMsgListRequest(const CImMsgListRequest&) = delete;
   CImMsgListRequest& operator=(const CImMsgListRequest&) = delete;
@@ -60,6 +62,7 @@ class CImMsgListRequest {
   TIMMessageHandle anchor_message_ = nullptr;
   TIMGetMsgCB completion_ = {nullptr, nullptr, nullptr};
   std::weak_ptr<CImMsgListRequest> self_;
+  ManagerRef owner_;
 };
 
 }  // namespace kuvochat

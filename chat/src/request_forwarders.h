@@ -1,6 +1,7 @@
-// Forwarders for the outcomes of sends and history requests: each carries the outcome to the IM
-// manager's handler on the task runner's thread, as the forwarders of event_forwarders.h do.
-// With no manager or no task runner the outcome is dropped.
+// Forwarders for the outcomes of sends and history requests: each carries the outcome to the
+// handler of the manager that issued the request, on its task runner's thread, as the forwarders
+// of event_forwarders.h do. When that manager is gone, closed or without a runner, the outcome
+// is dropped: a later manager, whose numbers start again at 1, never sees it.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,6 @@ void ForwardSendResult(uint32_t code, uint64_t seq, std::shared_ptr<CImSendReque
 
 // History completion: `sdk_count` is the number of messages the SDK reported, not the length of
 // the converted list.
-void ForwardMsgList(bool ok, uint64_t seq, TimMsgList msgs, uint32_t sdk_count);
+void ForwardMsgList(ManagerRef owner, bool ok, uint64_t seq, TimMsgList msgs, uint32_t sdk_count);
 
 }  // namespace kuvochat

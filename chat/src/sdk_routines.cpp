@@ -49,26 +49,34 @@ constexpr uint32_t kRefreshPeerBufferSize = 260;
 
 void OnConversationRefresh(TIMConversationHandle* conversations, uint32_t num, void*) {
   if (conversations == nullptr) return;
-  TimChangedPeers changed;
-  for (uint32_t i = 0; i < num; ++i) {
-    TIMConversationHandle conversation = conversations[i];
-    if (conversation == nullptr) continue;
-    const int type = GetConversationType(conversation);
-    if (type == kConvTypeSystem || type == kConvTypeNone) continue;
-    char buffer[kRefreshPeerBufferSize] = {};
-    uint32_t length = kRefreshPeerBufferSize;
-    GetConversationPeer(conversation, buffer, &length);
-    const std::string peer(buffer, strnlen(buffer, kRefreshPeerBufferSize));
-    uint32_t kind = 0;
-    uint64_t id = 0;
-    if (ParsePeer(peer, &kind, &id)) changed[id] = kind;
+  // On the SDK's thread: nothing may be thrown back into it.
+  try {
+    TimChangedPeers changed;
+    for (uint32_t i = 0; i < num; ++i) {
+      TIMConversationHandle conversation = conversations[i];
+      if (conversation == nullptr) continue;
+      const int type = GetConversationType(conversation);
+      if (type == kConvTypeSystem || type == kConvTypeNone) continue;
+      char buffer[kRefreshPeerBufferSize] = {};
+      uint32_t length = kRefreshPeerBufferSize;
+      GetConversationPeer(conversation, buffer, &length);
+      const std::string peer(buffer, strnlen(buffer, kRefreshPeerBufferSize));
+      uint32_t kind = 0;
+      uint64_t id = 0;
+      if (ParsePeer(peer, &kind, &id)) changed[id] = kind;
+    }
+    if (!changed.empty()) ForwardSessionChanged(std::move(changed));
+  } catch (...) {
   }
-  if (!changed.empty()) ForwardSessionChanged(std::move(changed));
 }
 
 void OnNewMessage(TIMMessageHandle* handles, uint32_t msg_num, void*) {
-  TimMsgList list = ConvertMessages(handles, msg_num);
-  if (!list.empty()) ForwardNewMessages(std::move(list));
+  try {
+    TimMsgList list = ConvertMessages(handles, msg_num);
+    if (!list.empty()) ForwardNewMessages(std::move(list));
+  } catch (...) {
+    // A batch that cannot be converted for want of memory is lost; the SDK's thread is not.
+  }
 }
 
 TIMCommCB g_login_completion = {&OnLoginSuccess, &OnLoginError, nullptr};

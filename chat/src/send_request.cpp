@@ -16,9 +16,11 @@ constexpr uint32_t kTextLimit = std::numeric_limits<uint32_t>::max();
 
 }  // namespace
 
-std::shared_ptr<CImSendRequest> CImSendRequest::Create(uint64_t seq) {
+std::shared_ptr<CImSendRequest> CImSendRequest::Create(ManagerRef owner, uint64_t seq) {
   std::shared_ptr<CImSendRequest> request(new (std::nothrow) CImSendRequest(seq));
-  if (request) request->self_ = request;
+  if (!request) return nullptr;
+  request->self_ = request;
+  request->owner_ = std::move(owner);
   return request;
 }
 
@@ -86,11 +88,15 @@ void CImSendRequest::OnSendError(int code, const char*, void* data) {
 }
 
 void CImSendRequest::Complete(void* data, uint32_t code) {
-  // Found by address only: the request behind an unknown address may be gone.
-  std::shared_ptr<CImSendRequest> self = RequestsInFlight<CImSendRequest>::Get().Take(data);
-  if (!self) return;
-  const uint64_t seq = self->seq_;
-  ForwardSendResult(code, seq, std::move(self));
+  // On the SDK's thread: nothing may be thrown back into it.
+  try {
+    // Found by address only: the request behind an unknown address may be gone.
+    std::shared_ptr<CImSendRequest> self = RequestsInFlight<CImSendRequest>::Get().Take(data);
+    if (!self) return;
+    const uint64_t seq = self->seq_;
+    ForwardSendResult(code, seq, std::move(self));
+  } catch (...) {
+  }
 }
 
 }  // namespace kuvochat

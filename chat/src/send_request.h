@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "handle_here_or_post.h"
 #include "peer_id.h"
 #include "tim/tim_c.h"
 
@@ -22,13 +23,14 @@ namespace kuvochat {
 
 class CImSendRequest {
  public:
-  // Null when it cannot be allocated.
-  static std::shared_ptr<CImSendRequest> Create(uint64_t seq);
+  // Null when it cannot be allocated. The outcome goes to `owner` only.
+  static std::shared_ptr<CImSendRequest> Create(ManagerRef owner, uint64_t seq);
   ~CImSendRequest();
   CImSendRequest(const CImSendRequest&) = delete;
   CImSendRequest& operator=(const CImSendRequest&) = delete;
 
   uint64_t seq() const { return seq_; }
+  const ManagerRef& owner() const { return owner_; }
   // The message as the SDK holds it; read for the outcome record.
   TIMMessageHandle message() const { return message_; }
 
@@ -55,6 +57,7 @@ class CImSendRequest {
   TIMMsgCustomElemHandle element_ = nullptr;
   TIMOfflineInfoHandle offline_ = nullptr;
   std::weak_ptr<CImSendRequest> self_;
+  ManagerRef owner_;
 };
 
 }  // namespace kuvochat

@@ -17,14 +17,14 @@ namespace {
 
 constexpr char kSection[] = "20-chat";
 
-class DemoConn : public IConnCallBack {
+class DemoConn final : public IConnCallBack {
  public:
   void OnConnEvent(int32_t code, std::string text) override {
     demo::Say(kSection, "  connection event " + std::to_string(code) + " \"" + text + "\"");
   }
 };
 
-class DemoMsgs : public IMsgCallBack {
+class DemoMsgs final : public IMsgCallBack {
  public:
   void OnNewMsgs(const TimMsgList* msgs) override {
     demo::Say(kSection, "  OnNewMsgs with " + std::to_string(msgs->size()) + " message(s):");

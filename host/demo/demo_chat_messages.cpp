@@ -69,7 +69,7 @@ std::string Shown(const std::string& content) {
   return "\"" + content + "\"";
 }
 
-class DemoMsgs : public IMsgCallBack {
+class DemoMsgs final : public IMsgCallBack {
  public:
   void OnNewMsgs(const TimMsgList* msgs) override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -114,7 +114,7 @@ class DemoMsgs : public IMsgCallBack {
   tagTimMsgLocator oldest_;
 };
 
-class DemoSessions : public ISessionCallBack {
+class DemoSessions final : public ISessionCallBack {
  public:
   void OnRecentList(const TimTalkList* talks) override {
     Say("  OnRecentList, " + std::to_string(talks->size()) + " conversation(s):");

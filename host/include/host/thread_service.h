@@ -16,10 +16,10 @@
 
 namespace host {
 
-class ThreadService : public Base::IThreadService {
+class ThreadService final : public Base::IThreadService {
  public:
   ThreadService() = default;
-  ~ThreadService() override;
+  ~ThreadService();
   ThreadService(const ThreadService&) = delete;
   ThreadService& operator=(const ThreadService&) = delete;
 

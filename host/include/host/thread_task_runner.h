@@ -14,10 +14,10 @@
 
 namespace host {
 
-class ThreadTaskRunner : public Base::ITaskRunner {
+class ThreadTaskRunner final : public Base::ITaskRunner {
  public:
   ThreadTaskRunner();
-  ~ThreadTaskRunner() override;
+  ~ThreadTaskRunner();
   ThreadTaskRunner(const ThreadTaskRunner&) = delete;
   ThreadTaskRunner& operator=(const ThreadTaskRunner&) = delete;
 

@@ -60,7 +60,7 @@ int TIMGetConversationByIndex(TIMConversationHandle handle, uint64_t index) {
   c->type = stored.type;
   c->peer = stored.peer;
   c->filled = true;
-  return 0;
+  return s.by_index_answer_set ? s.by_index_answer : 0;
 }
 
 static bool DeleteConversation(const char* api, TIMConversationType type, const char* peer) {

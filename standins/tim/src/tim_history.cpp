@@ -85,7 +85,7 @@ void Fetch(const char* api, TIMConversationHandle conv, int count, TIMMessageHan
       for (const auto& m : page) handles.push_back(s.NewSdkMessage(m));
     }
     const int size =
-        script.reported_size >= 0 ? script.reported_size : static_cast<int>(handles.size());
+        script.reported_size != -1 ? script.reported_size : static_cast<int>(handles.size());
     if (cb->OnSuccess) cb->OnSuccess(handles.empty() ? nullptr : handles.data(), size, cb->data);
     State& s = State::Get();
     std::lock_guard<std::mutex> lock(s.mutex);

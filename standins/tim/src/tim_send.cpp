@@ -21,11 +21,11 @@ void DeliverSendOutcome(const HeldSend& send) {
     if (MessageObject* m =
             s.handles.count(send.message) ? s.Message(send.message, "send") : nullptr) {
       m->data.status = send.script.status_after;
-      if (send.script.code == 0) s.StoreMessage(m->data);
+      if (send.script.code == 0 && !send.script.as_error) s.StoreMessage(m->data);
     }
   }
   if (send.cb == nullptr) return;
-  if (send.script.code == 0) {
+  if (send.script.code == 0 && !send.script.as_error) {
     if (send.cb->OnSuccess) send.cb->OnSuccess(send.cb->data);
   } else if (send.cb->OnError) {
     send.cb->OnError(send.script.code, send.script.desc.c_str(), send.cb->data);

@@ -121,6 +121,8 @@ void State::ResetLocked() {
   get_conversation_result = 0;
   conversation_count_lies = false;
   conversation_count_answer = 0;
+  by_index_answer_set = false;
+  by_index_answer = 0;
   login_script = {};
   logout_script = {};
   held_login_cb = nullptr;

@@ -79,6 +79,8 @@ class State {
   int get_conversation_result = 0;
   bool conversation_count_lies = false;  // SetConversationCountAnswer
   uint64_t conversation_count_answer = 0;
+  bool by_index_answer_set = false;  // SetConversationByIndexAnswer
+  int by_index_answer = 0;
   tim_control::LoginScript login_script;
   tim_control::LogoutScript logout_script;
   TIMCommCB* held_login_cb = nullptr;

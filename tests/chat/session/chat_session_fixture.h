@@ -20,7 +20,7 @@ namespace kuvo_test {
 constexpr uint64_t kAppId = 1400012345;
 constexpr uint64_t kUserId = 900100200300;
 
-class RecordingConn : public IConnCallBack {
+class RecordingConn final : public IConnCallBack {
  public:
   void OnConnEvent(int32_t code, std::string text) override {
     std::function<void()> hook;
@@ -51,7 +51,7 @@ class RecordingConn : public IConnCallBack {
   std::function<void()> on_event_;
 };
 
-class RecordingMsg : public IMsgCallBack {
+class RecordingMsg final : public IMsgCallBack {
  public:
   void OnNewMsgs(const TimMsgList* msgs) override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -74,7 +74,7 @@ class RecordingMsg : public IMsgCallBack {
   std::vector<std::vector<tagTimMsgInfo>> batches_;
 };
 
-class RecordingSession : public ISessionCallBack {
+class RecordingSession final : public ISessionCallBack {
  public:
   void OnRecentList(const TimTalkList*) override {}
   void OnSessionChanged(const TimChangedPeers* changed) override {

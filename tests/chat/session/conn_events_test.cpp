@@ -36,23 +36,47 @@ TEST_F(ChatSessionTest, RemovingAnUnregisteredCallbackChangesNothing) {
   EXPECT_TRUE(stranger.events().empty());
 }
 
-TEST_F(ChatSessionTest, RemovalDuringACallbackTakesEffectFromTheNextEvent) {
+// Ascending key order is the order of the pointers' values.
+std::pair<std::unique_ptr<RecordingConn>, std::unique_ptr<RecordingConn>> OrderedPair() {
   auto first = std::make_unique<RecordingConn>();
   auto second = std::make_unique<RecordingConn>();
-  // Delivery walks the registry in ascending key order (the pointer's value).
   if (reinterpret_cast<intptr_t>(first.get()) > reinterpret_cast<intptr_t>(second.get())) {
     std::swap(first, second);
   }
+  return {std::move(first), std::move(second)};
+}
+
+TEST_F(ChatSessionTest, ACallbackRemovedDuringAnEventIsNotCalledForItAnyMore) {
+  auto [first, second] = OrderedPair();
   RecordingConn* later = second.get();
-  first->set_hook([later] { Im_RemoveConnCallBack(later); });
+  // The host removes the later interface and destroys it at once (checked under ASan).
+  first->set_hook([&second, later] {
+    if (!second) return;
+    Im_RemoveConnCallBack(later);
+    second.reset();
+  });
   Im_RegConnCallBack(first.get());
   Im_RegConnCallBack(second.get());
   LoginToLoggedIn();
   tim_control::RaiseRefresh();
   Settle();
   EXPECT_EQ(first->events().size(), 2u);
-  EXPECT_EQ(second->events(), (Events{{0, "tim login success"}}));
+  EXPECT_EQ(second, nullptr);
   Im_RemoveConnCallBack(first.get());
+}
+
+TEST_F(ChatSessionTest, ACallbackRemovingItselfStillLetsTheOthersHearOfTheEvent) {
+  auto [first, second] = OrderedPair();
+  RecordingConn* self = first.get();
+  first->set_hook([self] { Im_RemoveConnCallBack(self); });  // on the runner: must not wait
+  Im_RegConnCallBack(first.get());
+  Im_RegConnCallBack(second.get());
+  LoginToLoggedIn();
+  tim_control::RaiseRefresh();
+  Settle();
+  EXPECT_EQ(first->events(), (Events{{0, "tim login success"}}));
+  EXPECT_EQ(second->events(), (Events{{0, "tim login success"}, {1, "tim data refresh success"}}));
+  Im_RemoveConnCallBack(second.get());
 }
 
 TEST_F(ChatSessionTest, KickOffLogsOutBeforeReportingSoALoginFromTheCallbackIsAccepted) {

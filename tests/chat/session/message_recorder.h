@@ -50,7 +50,7 @@ struct PageOutcome {
   bool reached_end = false;
 };
 
-class MessageRecorder : public IMsgCallBack {
+class MessageRecorder final : public IMsgCallBack {
  public:
   explicit MessageRecorder(Timeline* timeline = nullptr) : timeline_(timeline) {}
   void OnNewMsgs(const TimMsgList* msgs) override {
@@ -97,7 +97,7 @@ class MessageRecorder : public IMsgCallBack {
   std::vector<tagTimMsgInfo> new_msgs_;
 };
 
-class SessionRecorder : public ISessionCallBack {
+class SessionRecorder final : public ISessionCallBack {
  public:
   void OnRecentList(const TimTalkList* talks) override {
     std::lock_guard<std::mutex> lock(mutex_);

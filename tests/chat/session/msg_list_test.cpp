@@ -131,6 +131,51 @@ TEST_F(MsgListTest, RetryThatFillsThePageIsNotAtTheEnd) {
   EXPECT_FALSE(page.reached_end);
 }
 
+TEST_F(MsgListTest, FirstPageLargerThanAskedIsFetchedAgainToo) {
+  tim_control::PushHistoryScript(Page({3, 2, 1}));
+  tim_control::PushHistoryScript(Page({5, 4}));
+  Im_GetMsgList(kUser, kPeer, 2, 1, nullptr);
+  Settle();
+  EXPECT_EQ(FetchCalls(), (std::vector<std::string>{"SyncC2CRambleMsgs", "GetMsgs"}));
+  EXPECT_EQ(Contents(OnlyPage()), (std::vector<std::string>{"m5", "m4"}));
+}
+
+TEST_F(MsgListTest, RetryThatFailsReportsANullList) {
+  tim_control::PushHistoryScript(Page({1}));
+  HistoryScript failure;
+  failure.code = 70001;
+  tim_control::PushHistoryScript(failure);
+  const uint64_t seq = Im_GetMsgList(kUser, kPeer, 4, 1, nullptr);
+  Settle();
+  const PageOutcome page = OnlyPage();
+  EXPECT_EQ(page.seq, seq);
+  EXPECT_FALSE(page.has_list);
+  EXPECT_FALSE(page.reached_end);
+}
+
+TEST_F(MsgListTest, CountsBeyondWhatTheSdkTakesAreClamped) {
+  // A count above INT_MAX is asked for as INT_MAX; a negative page size converts nothing and is
+  // compared as the SDK's count (so the first page is fetched again).
+  tim_control::PushHistoryScript(Page({1}));
+  Im_GetMsgList(kUser, kPeer, 0x80000005u, 1, nullptr);
+  Settle();
+  const auto calls = tim_control::CallsNamed("SyncC2CRambleMsgs");
+  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_GE(calls[0].args.size(), 2u);
+  EXPECT_EQ(calls[0].args[1], "2147483647");
+
+  HistoryScript negative = Page({1, 2});
+  negative.reported_size = -7;
+  tim_control::PushHistoryScript(negative);
+  tim_control::PushHistoryScript(Page({7}));
+  const uint64_t seq = Im_GetMsgList(kUser, kPeer, 3, 2, nullptr);
+  Settle();
+  const auto pages = recorder_.pages();
+  ASSERT_FALSE(pages.empty());
+  EXPECT_EQ(pages.back().seq, seq);
+  EXPECT_EQ(Contents(pages.back()), (std::vector<std::string>{"m7"}));
+}
+
 TEST_F(MsgListTest, RetryThatCannotBeIssuedIsDroppedWithoutAReport) {
   tim_control::PushHistoryScript(Page({1}));
   {

@@ -179,6 +179,35 @@ TEST_F(SendMsgTest, SdkErrorIsReportedNotSentWithTheFailedRecord) {
   EXPECT_EQ(sends[0].msg.content, "p");
 }
 
+TEST_F(SendMsgTest, AnSdkErrorWithCodeZeroIsStillReportedNotSent) {
+  LoginToLoggedIn();
+  tim_control::SendScript script;
+  script.as_error = true;  // OnError(0, ...)
+  script.status_after = 3;
+  tim_control::PushSendScript(script);
+  const tagTimSendMsgInfo info = Message("abc");
+  ASSERT_TRUE(Im_SendMsg(&info, false, false));
+  Settle();
+  const auto sends = recorder_.sends();
+  ASSERT_EQ(sends.size(), 1u);
+  EXPECT_FALSE(sends[0].ok);
+  EXPECT_EQ(sends[0].seq, info.msgId);
+}
+
+TEST_F(SendMsgTest, OfflinePushCarriesFlagZeroAnEmptyExtAndAndroidModeZero) {
+  LoginToLoggedIn();
+  const tagTimSendMsgInfo info = Message("abc", "new message");
+  ASSERT_TRUE(Im_SendMsg(&info, false, false));
+  Settle();
+  EXPECT_EQ(OnlyArg("SetFlag4TIMTIMOfflineInfo", 1), "0");
+  EXPECT_EQ(OnlyArg("SetDesc4TIMTIMOfflineInfo", 1), "new message");
+  EXPECT_EQ(OnlyArg("SetDesc4TIMTIMOfflineInfo", 2), "11");
+  EXPECT_EQ(OnlyArg("SetExt4TIMTIMOfflineInfo", 1), "");
+  EXPECT_EQ(OnlyArg("SetExt4TIMTIMOfflineInfo", 2), "0");
+  EXPECT_EQ(OnlyArg("SetNotifyMode4AndroidTIMTIMOfflineInfo", 1), "0");
+  EXPECT_EQ(tim_control::CountCalls("SetMsgOfflinePushInfo"), 1u);
+}
+
 TEST_F(SendMsgTest, OutcomeWhoseRecordCannotBeBuiltIsDroppedWithoutAReport) {
   LoginToLoggedIn();
   tim_control::SendScript script;

@@ -79,7 +79,8 @@ struct SendScript {
   int code = 0;                          // 0: OnSuccess; otherwise OnError
   int status_after = kMsgStatusSuccess;  // the message's status once the outcome is known
   std::string desc;
-  bool hold = false;  // keep the outcome until CompleteHeldSends
+  bool hold = false;      // keep the outcome until CompleteHeldSends
+  bool as_error = false;  // OnError even when `code` is 0
 };
 
 // Outcome of the next history request (GetMsgs, GetMsgsForward, SyncC2CRambleMsgs). Without a
@@ -115,6 +116,11 @@ TIM_DECL void SetLogoutScript(const LogoutScript& script);
 TIM_DECL void SetGetConversationResult(int result);  // answer of TIMGetConversation; 0 default
 // Makes TIMGetConversationCount answer `count` whatever the store holds (until Reset).
 TIM_DECL void SetConversationCountAnswer(uint64_t count);
+// Makes TIMGetConversationByIndex answer `result` for the indexes it fills (until Reset); an
+// index beyond the store still leaves the handle blank.
+TIM_DECL void SetConversationByIndexAnswer(int result);
+// Sets the unread count of a stored conversation; false when there is no such conversation.
+TIM_DECL bool SetUnreadCount(TIMConversationType type, const std::string& peer, uint64_t count);
 TIM_DECL void PushSendScript(const SendScript& script);
 TIM_DECL size_t CompleteHeldSends();
 TIM_DECL void PushHistoryScript(const HistoryScript& script);
