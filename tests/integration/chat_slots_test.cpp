@@ -121,7 +121,7 @@ class ChatSlotsTest : public ::testing::Test {
     }
   }
 
-  platform_test::TempFolder folder_;
+  kuvo_test::TempFolder folder_;
   SlotLog log_;
   HostConn conn_{&log_};
   HostMsg msg_{&log_};
