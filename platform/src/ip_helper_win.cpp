@@ -45,7 +45,8 @@ class SystemIpHelper final : public IpHelper {
     *size = room;
     if (answer != ERROR_SUCCESS) return Noted(answer);
     adapters->clear();
-    // The list links records inside the buffer; a link leaving it ends the walk.
+    // The system links records and address entries inside the buffer; a link leaving it ends
+    // that walk.
     for (const IP_ADAPTER_INFO* record = first;
          record != nullptr && Inside(record, sizeof(IP_ADAPTER_INFO), buffer);
          record = record->Next) {
@@ -53,8 +54,8 @@ class SystemIpHelper final : public IpHelper {
       adapter.type = record->Type;
       adapter.name = Field(record->AdapterName);
       adapter.description = Field(record->Description);
-      for (const IP_ADDR_STRING* entry = &record->IpAddressList; entry != nullptr;
-           entry = entry->Next) {
+      for (const IP_ADDR_STRING* entry = &record->IpAddressList;
+           entry != nullptr && Inside(entry, sizeof(IP_ADDR_STRING), buffer); entry = entry->Next) {
         adapter.addresses.push_back({Field(entry->IpAddress.String), Field(entry->IpMask.String)});
         if (adapter.addresses.size() > 1024) break;
       }
@@ -73,11 +74,12 @@ class SystemIpHelper final : public IpHelper {
         buffer.empty() ? nullptr : reinterpret_cast<FIXED_INFO*>(buffer.data()), &room);
     *size = room;
     if (answer != ERROR_SUCCESS) return Noted(answer);
+    if (buffer.size() < sizeof(FIXED_INFO)) return Noted(kErrorInsufficientBuffer);
     const auto* info = reinterpret_cast<const FIXED_INFO*>(buffer.data());
     params->host_name = Field(info->HostName);
     params->dns_servers.clear();
-    for (const IP_ADDR_STRING* entry = &info->DnsServerList; entry != nullptr;
-         entry = entry->Next) {
+    for (const IP_ADDR_STRING* entry = &info->DnsServerList;
+         entry != nullptr && Inside(entry, sizeof(IP_ADDR_STRING), buffer); entry = entry->Next) {
       const std::string server = Field(entry->IpAddress.String);
       if (!server.empty()) params->dns_servers.push_back(server);
       if (params->dns_servers.size() > 1024) break;

@@ -65,6 +65,9 @@ TEST_F(AdapterCfgTest, ConnectRunsTheStepsInOrderWithTheirValues) {
   EXPECT_TRUE(cfg.ConnectWmi());  // connected: no step runs again
   EXPECT_EQ(machine_.faults().calls(), 9u);
   cfg.Disconnect();
+  EXPECT_EQ(machine_.com_calls().releases,
+            (std::vector<std::string>{"class", "instance", "enumerator", "services", "locator",
+                                      "CoUninitialize"}));
   ExpectNothingHeld();
 }
 
@@ -146,6 +149,11 @@ TEST_F(AdapterCfgTest, SetIPConfigAppliesBothAndTheAdapterListShowsThem) {
   EXPECT_EQ(adapter.gateway, "0.0.0.0");
   EXPECT_EQ(Dword(kPhoneGuid, L"EnableDHCP"), 0u);
   EXPECT_EQ(Multi(kPhoneGuid, L"IPAddress"), std::vector<std::wstring>{L"192.168.225.21"});
+  // Both methods ran on the instance's own __PATH.
+  ASSERT_EQ(machine_.com_calls().methods.size(), 2u);
+  for (const platform::EmulatedMethodCall& call : machine_.com_calls().methods) {
+    EXPECT_EQ(call.path, L"\\\\KUVO-PC\\root\\cimv2:Win32_NetworkAdapterConfiguration.Index=2");
+  }
 
   const std::vector<EmulatedPut> static_puts = PutsOf(L"EnableStatic");
   ASSERT_EQ(static_puts.size(), 2u);

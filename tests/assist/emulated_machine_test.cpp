@@ -6,6 +6,7 @@
 
 #include "adapter_cfg.h"
 #include "machine_fixture.h"
+#include "scoped_environment.h"
 
 namespace assist_test {
 namespace {
@@ -63,6 +64,21 @@ TEST_F(EmulatedMachineTest, ARunsChangesComeBackThroughTheScenarioFile) {
   EXPECT_FALSE(phone->dhcp);
   EXPECT_EQ(phone->address, "192.168.225.21");
   EXPECT_EQ(Multi(kPhoneGuid, L"IPAddress"), std::vector<std::wstring>{L"192.168.225.21"});
+}
+
+TEST_F(EmulatedMachineTest, AProgramTakesItsMachineFromTheEnvironmentAndWritesItBack) {
+  const std::string out = (log_.folder().path() / "out.machine").string();
+  platform_test::ScopedEnvironment environment;
+  environment.Set("KUVO_MACHINE_SCENARIO", ScenarioPath("phone-misconfigured"));
+  environment.Set("KUVO_MACHINE_SCENARIO_OUT", out);
+  std::string error;
+  ASSERT_TRUE(machine_.LoadScenarioFromEnvironment(&error)) << error;
+  ASSERT_NE(machine_.FindAdapter(kPhoneGuid), nullptr);
+  machine_.FindAdapter(kPhoneGuid)->enabled = false;
+  ASSERT_TRUE(machine_.SaveScenarioToEnvironment());
+  platform::EmulatedMachine after;
+  ASSERT_TRUE(after.LoadScenarioFile(out, &error)) << error;
+  EXPECT_FALSE(after.FindAdapter(kPhoneGuid)->enabled);
 }
 
 TEST_F(EmulatedMachineTest, DisabledDeviceLeavesTheListsUntilEnabledAndThenReadsItsKey) {

@@ -225,6 +225,17 @@ TEST_F(ModifyAdapterInfoTest, DeviceListFailureIsLoggedWithTheLastError) {
                                       "ERROR [0] CModifyAdapterInfo::ResetAdapterState: Err:5"}));
 }
 
+TEST_F(ModifyAdapterInfoTest, RestartDoesNotRepeatAStaleChangeWhenItsParametersFail) {
+  Load("phone-configured");
+  assist::CModifyAdapterInfo modify(machine_.Services());
+  machine_.faults().FailNamedCall("SetupDiSetClassInstallParamsW", 2);  // the enable
+  EXPECT_TRUE(modify.ResetAdapterState(assist::kPhoneInstancePrefix, L""));
+  // Only the disable ran: the device's old parameters were not applied a second time.
+  ASSERT_EQ(machine_.state_changes().size(), 1u);
+  EXPECT_EQ(machine_.state_changes()[0].state_change, platform::kDicsDisable);
+  EXPECT_FALSE(Phone()->enabled);
+}
+
 TEST_F(ModifyAdapterInfoTest, AnInstanceIdLongerThanItsBufferIsSkipped) {
   Load("phone-absent");
   platform::EmulatedDevice device;
