@@ -17,4 +17,12 @@ AdapterServices SystemAdapterServices() {
   return services;
 }
 
+AdapterServices ProcessAdapterServices() {
+  return SystemAdapterServices();
+}
+
+bool SaveProcessAdapterServices() {
+  return true;
+}
+
 }  // namespace platform

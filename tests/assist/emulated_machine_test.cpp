@@ -6,6 +6,7 @@
 
 #include "adapter_cfg.h"
 #include "machine_fixture.h"
+#include "modify_adapter_info.h"
 #include "scoped_environment.h"
 
 namespace assist_test {
@@ -143,6 +144,37 @@ TEST_F(EmulatedMachineTest, EnableStaticChecksAddressAndMask) {
   EXPECT_EQ(log_.Lines(),
             (std::vector<std::string>{"ERROR [0] CAdapterCfg::ExecMethod: Failed, result:66",
                                       "ERROR [0] CAdapterCfg::ExecMethod: Failed, result:70"}));
+}
+
+}  // namespace
+}  // namespace assist_test
+
+namespace assist_test {
+namespace {
+
+// The process's machine is made once, so this is the only test that asks for it.
+TEST(ProcessMachineTest, TheProgramsServicesComeFromTheScenarioAndGoBackToIt) {
+  TraceLog log;
+  const std::string out = (log.folder().path() / "run.machine").string();
+  platform_test::ScopedEnvironment environment;
+  environment.Set("KUVO_MACHINE_SCENARIO", ScenarioPath("phone-misconfigured"));
+  environment.Set("KUVO_MACHINE_SCENARIO_OUT", out);
+  {
+    assist::CModifyAdapterInfo modify(platform::ProcessAdapterServices());
+    ASSERT_FALSE(modify.CheckKaerAdapterCfg());
+    ASSERT_TRUE(modify.ResetKaerAdapterCfg());
+  }
+  ASSERT_TRUE(platform::SaveProcessAdapterServices());
+  platform::EmulatedMachine after;
+  std::string error;
+  ASSERT_TRUE(after.LoadScenarioFile(out, &error)) << error;
+  const platform::EmulatedDevice* phone = after.FindAdapter(kPhoneGuid);
+  ASSERT_NE(phone, nullptr);
+  EXPECT_EQ(phone->address, "192.168.225.21");
+  EXPECT_EQ(phone->mask, "255.255.255.0");
+  EXPECT_EQ(phone->gateway, "0.0.0.0");
+  EXPECT_FALSE(phone->dhcp);
+  EXPECT_EQ(log.ErrorCount(), 0u) << log.Text();
 }
 
 }  // namespace
