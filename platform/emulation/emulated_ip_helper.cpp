@@ -1,11 +1,14 @@
 #include "emulated_services.h"
+#include "platform/last_error.h"
 
 namespace platform {
 
 ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapter>* adapters) {
   if (size == nullptr || adapters == nullptr) return kErrorInvalidParameter;
   if (state_->faults.ShouldFail("GetAdaptersInfo")) {
-    return state_->faults.answer() != 0 ? state_->faults.answer() : kErrorNotEnoughMemory;
+    SetLastErrorCode(state_->faults.answer() != 0 ? state_->faults.answer()
+                                                  : kErrorNotEnoughMemory);
+    return GetLastErrorCode();
   }
   std::vector<IpAdapter> listed;
   for (const EmulatedDevice& device : state_->devices) {
@@ -20,10 +23,14 @@ ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapte
     adapter.gateway = device.gateway;
     listed.push_back(std::move(adapter));
   }
-  if (listed.empty()) return kErrorNoData;
+  if (listed.empty()) {
+    SetLastErrorCode(kErrorNoData);
+    return kErrorNoData;
+  }
   const auto needed = static_cast<uint32_t>(listed.size() * kAdapterInfoSize);
   if (*size < needed) {
     *size = needed;
+    SetLastErrorCode(kErrorBufferOverflow);
     return kErrorBufferOverflow;
   }
   *adapters = std::move(listed);
@@ -33,13 +40,16 @@ ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapte
 ErrorCode EmulatedIpHelper::GetNetworkParams(uint32_t* size, NetworkParams* params) {
   if (size == nullptr || params == nullptr) return kErrorInvalidParameter;
   if (state_->faults.ShouldFail("GetNetworkParams")) {
-    return state_->faults.answer() != 0 ? state_->faults.answer() : kErrorNotEnoughMemory;
+    SetLastErrorCode(state_->faults.answer() != 0 ? state_->faults.answer()
+                                                  : kErrorNotEnoughMemory);
+    return GetLastErrorCode();
   }
   // The first DNS entry is part of FIXED_INFO; each further one follows it.
   const size_t extra = state_->dns_servers.size() > 1 ? state_->dns_servers.size() - 1 : 0;
   const auto needed = static_cast<uint32_t>(kFixedInfoSize + extra * kAddrStringSize);
   if (*size < needed) {
     *size = needed;
+    SetLastErrorCode(kErrorBufferOverflow);
     return kErrorBufferOverflow;
   }
   params->host_name = state_->host_name;

@@ -105,6 +105,7 @@ HResult EmulatedWmi::CoInitializeEx(uint32_t model) {
 }
 
 void EmulatedWmi::CoUninitialize() {
+  state_->com_calls.releases.push_back("CoUninitialize");
   const auto thread = state_->com_threads.find(std::this_thread::get_id());
   if (thread != state_->com_threads.end() && thread->second.first > 0) --thread->second.first;
 }
@@ -365,7 +366,12 @@ uint32_t EmulatedWmi::Release(ComObject object) {
   const auto found = state_->objects.find(reinterpret_cast<EmuObject*>(object));
   if (found == state_->objects.end()) return 0;
   const uint32_t left = --found->second->references;
-  if (left == 0) state_->objects.erase(found);
+  if (left == 0) {
+    static const char* const kNames[] = {"locator", "services",  "enumerator",    "instance",
+                                         "class",   "signature", "in-parameters", "out-parameters"};
+    state_->com_calls.releases.push_back(kNames[static_cast<int>(found->second->kind)]);
+    state_->objects.erase(found);
+  }
   return left;
 }
 

@@ -4,7 +4,8 @@
 // and a call answers kErrorBufferOverflow with the size it needs when that is too small. The
 // implementation reads the system's records (IP_ADAPTER_INFO, FIXED_INFO) within the buffer it
 // was given and copies every fixed-size text field up to its own length at most, so no record
-// can make a reader run past it.
+// can make a reader run past it. A failed call also sets the calling thread's last error to
+// the code it answers.
 #pragma once
 
 #include <cstdint>

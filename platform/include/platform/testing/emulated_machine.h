@@ -113,6 +113,9 @@ struct EmulatedComCalls {
   std::vector<std::wstring> get_object_paths;
   std::vector<EmulatedPut> puts;
   std::vector<EmulatedMethodCall> methods;
+  // Releases that freed an object, by kind ("locator", "services", "enumerator", "instance",
+  // "class", "signature", "in-parameters", "out-parameters"), and "CoUninitialize", in order.
+  std::vector<std::string> releases;
 };
 
 struct MachineState;
@@ -134,6 +137,12 @@ class EmulatedMachine {
   bool LoadScenarioFile(const std::string& path, std::string* error);
   std::string SaveScenario() const;
   bool SaveScenarioFile(const std::string& path) const;
+
+  // The machine of a separate process (the program): loads the file that the environment
+  // variable KUVO_MACHINE_SCENARIO names (an empty machine when it is not set), and writes the
+  // machine back to KUVO_MACHINE_SCENARIO_OUT, or to the same file when that is not set.
+  bool LoadScenarioFromEnvironment(std::string* error);
+  bool SaveScenarioToEnvironment() const;
 
   // Adds a device, writing the registry keys of its adapter as loading does.
   void AddDevice(const EmulatedDevice& device);
