@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -345,6 +346,10 @@ bool EmulatedProcess::ShellExecuteEx(const ShellExecuteRequest& request) {
   }
   SetLastErrorCode(kErrorSuccess);
   return true;
+}
+
+uint32_t EmulatedProcess::GetCurrentThreadId() {
+  return static_cast<uint32_t>(::syscall(SYS_gettid));
 }
 
 void EmulatedProcess::Sleep(uint32_t milliseconds) {

@@ -66,6 +66,9 @@ class Win32ProcessServices final : public ProcessServices {
     return ::ShellExecuteExW(&info) != FALSE;
   }
 
+  uint32_t GetCurrentThreadId() override {
+    return ::GetCurrentThreadId();
+  }
   void Sleep(uint32_t milliseconds) override {
     ::Sleep(milliseconds);
   }

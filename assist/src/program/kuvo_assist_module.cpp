@@ -37,7 +37,9 @@ std::wstring EscapeQuotes(const std::wstring& text) {
 
 CKuvoAssistModule::CKuvoAssistModule(platform::ComModuleServices* com,
                                      platform::ProcessServices* process)
-    : com_(com), process_(process) {}
+    : com_(com), process_(process) {
+  settings_.main_thread_id = process_->GetCurrentThreadId();
+}
 
 int CKuvoAssistModule::WinMain(int show) {
   if (!com_->InitializeModuleLock()) {
@@ -132,9 +134,8 @@ platform::HResult CKuvoAssistModule::RevokeClassObjects() {
 
 std::wstring CKuvoAssistModule::ModulePath() {
   std::vector<wchar_t> buffer(platform::kMaxPath + 1, L'\0');
-  const uint32_t length = process_->GetModuleFileName(buffer.data(), platform::kMaxPath);
-  if (length == 0 || length > platform::kMaxPath) return std::wstring();
-  return std::wstring(buffer.data(), length < platform::kMaxPath ? length : platform::kMaxPath);
+  if (process_->GetModuleFileName(buffer.data(), platform::kMaxPath) == 0) return std::wstring();
+  return std::wstring(buffer.data());  // terminated within the buffer, also when cut
 }
 
 }  // namespace assist

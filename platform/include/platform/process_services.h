@@ -64,6 +64,8 @@ class ProcessServices {
   // with the last error set on failure.
   virtual bool ShellExecuteEx(const ShellExecuteRequest& request) = 0;
 
+  // GetCurrentThreadId().
+  virtual uint32_t GetCurrentThreadId() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
   virtual ErrorCode LastErrorCode() = 0;
 };

@@ -65,6 +65,7 @@ class FakeProcess : public platform::ProcessServices {
     last_error = platform::kErrorSuccess;
     return true;
   }
+  uint32_t GetCurrentThreadId() override { return 4242; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
   platform::ErrorCode LastErrorCode() override { return last_error; }
 

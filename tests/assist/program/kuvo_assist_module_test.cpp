@@ -104,6 +104,7 @@ TEST(KuvoAssistModule, DelayedShutdownIsTurnedOffWhenNothingIsRegistered) {
   FakeProcess process;
   process.command_line = L"KuvoAssist.exe";
   CKuvoAssistModule module(&com, &process);
+  EXPECT_EQ(4242u, module.settings().main_thread_id);
   EXPECT_TRUE(module.settings().delay_shutdown);
   EXPECT_EQ(5000u, module.settings().shutdown_timeout_ms);
   EXPECT_EQ(1000u, module.settings().pause_ms);

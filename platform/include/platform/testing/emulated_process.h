@@ -70,6 +70,7 @@ class EmulatedProcess final : public ProcessServices {
   uint32_t GetModuleFileName(wchar_t* buffer, uint32_t size) override;
   std::wstring GetCommandLine() override;
   bool ShellExecuteEx(const ShellExecuteRequest& request) override;
+  uint32_t GetCurrentThreadId() override;
   void Sleep(uint32_t milliseconds) override;
   ErrorCode LastErrorCode() override;
 
