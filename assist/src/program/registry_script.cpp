@@ -192,6 +192,7 @@ class Parser {
       if (!quoted_ && Equal(token, L"ForceRemove")) key.flag = KeyFlag::kForceRemove;
       if (!quoted_ && Equal(token, L"Delete")) key.flag = KeyFlag::kDelete;
       if (key.flag != KeyFlag::kNone && !Next(&token)) return false;
+      if (!quoted_ && (token == L"{" || token == L"}" || token == L"=")) return false;
       if (token.empty() || token.size() > platform::kMaxKeyNameLength) return false;
       key.name = token;
       if (Peek(L"=")) {

@@ -119,6 +119,8 @@ TEST_F(RegistryScriptTest, MalformedScriptsChangeNothing) {
       L"HKCR { val N = s 'v' }",  // a value outside a key
       L"HKCR { '%Unknown%' }",    // a replacement that was not given
       L"HKCR { '%APPID }",        // an unterminated replacement
+      L"HKCR { NoRemove { } }",   // a flag without a key name
+      L"HKCR { '' }",             // an empty key name
   };
   for (const wchar_t* script : kBad) {
     EXPECT_EQ(platform::kDispEException, RunRegistryScript(script, kReplacements, true, false))
