@@ -115,6 +115,18 @@ TEST(ProgramProcess, AWrongAdapterWhenElevatedIsRepairedOnceAndTheWordIsStillHan
   EXPECT_EQ(1u, Count(run.Log(), kRestartLine));
 }
 
+TEST(ProgramProcess, AnAbsentPhoneAlsoRelaunchesAndTheRepairOnlyLogsItsFailures) {
+  ProgramRun run(kNotElevated, "[device]\ninstance_id = USB\\ROOT_HUB30\\4&1&0&0\nclass = USB\n");
+  EXPECT_EQ(0, run.Run({}));
+  ASSERT_EQ(1u, run.Launches().size());
+  run.WaitForLaunched();
+  EXPECT_EQ((std::vector<long long>{0, 0}), run.ExitCodes());
+  EXPECT_EQ(1u, Count(run.Log(),
+                      "ERROR [22521] CModifyAdapterInfo::ResetKaerAdapterCfg: "
+                      "AdaperCfg SetIPConfig Failed!"))
+      << run.Log();
+}
+
 TEST(ProgramProcess, DecliningElevationMeansNoRelaunch) {
   ProgramRun run("elevated = no\nrunas = 1223\n", kWrong);
   EXPECT_EQ(0, run.Run({}));
