@@ -21,9 +21,9 @@
 //   [network]                 host_name = NAME; dns = 192.168.1.1, 8.8.8.8 (GetNetworkParams)
 //   [device]                  a device without network adapter:
 //                               instance_id = USB\ROOT_HUB30\4&1&0&0
-//                               class = USB             class name (also Net, or any name)
+//                               class = USB             class name (Net when not given)
 //                               enabled = yes | no
-//   [adapter]                 a network device with its adapter; the keys of [device] and
+//   [adapter]                 a network device with its adapter: the keys of [device], and
 //                               guid = {GUID}           NetCfgInstanceID, WMI SettingID
 //                               description = TEXT      DriverDesc, adapter description
 //                               type = 6                MIB_IF_TYPE_*
@@ -31,7 +31,7 @@
 //                               registry_instance_id = yes | no   write DeviceInstanceID
 //                               wmi = yes | no          has a WMI configuration instance
 //                               dhcp = yes | no
-//                               address, mask, gateway  the current static settings
+//                               address, mask, gateway  the settings the adapter has now
 //                               dhcp_address, dhcp_mask, dhcp_gateway   the DHCP lease
 //                               dns = A, B              the adapter's DNS list
 //   [HKEY_LOCAL_MACHINE\...]  registry text (platform/testing/registry_emulation.h) up to the
