@@ -21,7 +21,7 @@ PACKAGES=(
   cmake ninja-build ccache g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   protobuf-compiler libprotobuf-dev libcurl4-openssl-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 libgnutls30 fonts-wine xvfb xauth
   dpkg-dev ca-certificates openssl python3 tinyproxy
 )

@@ -48,10 +48,10 @@ class TraceLog {
     for (const std::string& line : Lines()) text += line + "\n";
     return text;
   }
-  const platform_test::TempFolder& folder() const { return folder_; }
+  const kuvo_test::TempFolder& folder() const { return folder_; }
 
  private:
-  platform_test::TempFolder folder_;
+  kuvo_test::TempFolder folder_;
   std::wstring path_;
 };
 

@@ -69,7 +69,7 @@ TEST_F(EmulatedMachineTest, ARunsChangesComeBackThroughTheScenarioFile) {
 
 TEST_F(EmulatedMachineTest, AProgramTakesItsMachineFromTheEnvironmentAndWritesItBack) {
   const std::string out = (log_.folder().path() / "out.machine").string();
-  platform_test::ScopedEnvironment environment;
+  kuvo_test::ScopedEnvironment environment;
   environment.Set("KUVO_MACHINE_SCENARIO", ScenarioPath("phone-misconfigured"));
   environment.Set("KUVO_MACHINE_SCENARIO_OUT", out);
   std::string error;
@@ -156,7 +156,7 @@ namespace {
 TEST(ProcessMachineTest, TheProgramsServicesComeFromTheScenarioAndGoBackToIt) {
   TraceLog log;
   const std::string out = (log.folder().path() / "run.machine").string();
-  platform_test::ScopedEnvironment environment;
+  kuvo_test::ScopedEnvironment environment;
   environment.Set("KUVO_MACHINE_SCENARIO", ScenarioPath("phone-misconfigured"));
   environment.Set("KUVO_MACHINE_SCENARIO_OUT", out);
   {

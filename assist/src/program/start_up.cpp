@@ -1,0 +1,41 @@
+#include "start_up.h"
+
+#include <memory>
+
+#include "common/folders.h"
+#include "common/kuvo_bindings.h"
+#include "elevation.h"
+#include "kuvo_assist_module.h"
+#include "modify_adapter_info.h"
+#include "platform/file_system.h"
+
+namespace assist {
+
+std::wstring LogFilePath() {
+  return kuvo::GetLogFolder() + platform::kPathSeparator + kLogFileName;
+}
+
+int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments, int show) {
+  kuvo::Kuvotrace_Init(LogFilePath().c_str());
+  kuvo::Kuvotrace_SetId(kTraceId);
+  kuvo::Kuvotrace_SetLevel(kTraceLevel);
+
+  // Lives until the COM module has returned: its WMI connection keeps COM on this thread.
+  auto adapter = std::make_unique<CModifyAdapterInfo>(services.adapter);
+  adapter->CheckEnableAdapter();
+  if (!adapter->CheckKaerAdapterCfg()) {
+    if (IsRunAsAdmin(*services.process)) {
+      adapter->ResetKaerAdapterCfg();
+    } else {
+      RunAsAdmin(*services.process, arguments, show);
+    }
+  }
+  kuvo::Kuvotrace_UnInit();
+
+  CKuvoAssistModule module(services.com, services.process);
+  const int result = module.WinMain(show);
+  adapter.reset();
+  return result;
+}
+
+}  // namespace assist

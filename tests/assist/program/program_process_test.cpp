@@ -1,0 +1,231 @@
+// The program run as a process on an emulated machine, as Windows would start it.
+#include <gtest/gtest.h>
+
+#include "elevation.h"
+#include "platform/testing/emulated_process.h"
+#include "program_run.h"
+
+namespace assist_test {
+namespace {
+
+constexpr char kPhoneGuid[] = "{6E1B4A2C-3F5D-4E8A-9B7C-1D2E3F4A5B6C}";
+constexpr char kTypeLibKey[] = "TypeLib\\{5A169E82-FE20-40B0-B906-B73B91D1FFAF}\\1.0]";
+constexpr char kUserClasses[] = "[HKEY_CURRENT_USER\\Software\\Classes\\";
+constexpr char kClassesRoot[] = "[HKEY_CLASSES_ROOT\\";
+constexpr long long kTypeERegistryAccess = static_cast<int32_t>(0x8002801Cu);
+
+constexpr char kNotElevated[] = "elevated = no\nrunas = accept\n";
+constexpr char kElevated[] = "elevated = yes\n";
+
+std::string Phone(const std::string& settings) {
+  return "[adapter]\n"
+         "instance_id = USB\\VID_2C7C&PID_0125&MI_00\\6&2F6A1B3C&0&0000\n"
+         "guid = {6E1B4A2C-3F5D-4E8A-9B7C-1D2E3F4A5B6C}\n"
+         "description = Remote NDIS based Internet Sharing Device\n" +
+         settings;
+}
+
+const std::string kConfigured = Phone("address = 192.168.225.5\nmask = 255.255.255.0\ngateway =\n");
+const std::string kWrong = Phone(
+    "dhcp = yes\ndhcp_address = 192.168.225.34\ndhcp_mask = 255.255.0.0\n"
+    "dhcp_gateway = 192.168.225.1\naddress = 192.168.225.34\nmask = 255.255.0.0\n"
+    "gateway = 192.168.225.1\n");
+
+constexpr char kEnableLine[] =
+    "INFO  [22521] CModifyAdapterInfo::CheckEnableAdapter: name:Net, "
+    "instanceId1:USB\\VID_2C7C&PID_0125&MI_00\\6&2F6A1B3C&0&0000";
+constexpr char kFoundLine[] =
+    "INFO  [22521] CModifyAdapterInfo::GetAdapterInfoByDescription: 网卡1, 网卡描述：Remote NDIS "
+    "based Internet Sharing Device, 网卡名称：{6E1B4A2C-3F5D-4E8A-9B7C-1D2E3F4A5B6C}";
+constexpr char kRestartLine[] =
+    "INFO  [22521] CModifyAdapterInfo::ResetAdapterState: name:Net, "
+    "instanceId1:USB\\VID_2C7C&PID_0125&MI_00\\6&2F6A1B3C&0&0000";
+
+bool Repaired(const std::string& machine) {
+  const std::string block = AdapterBlock(machine, kPhoneGuid);
+  return block.find("address = 192.168.225.21\n") != std::string::npos &&
+         block.find("mask = 255.255.255.0\n") != std::string::npos &&
+         block.find("gateway = 0.0.0.0\n") != std::string::npos &&
+         block.find("dhcp = no\n") != std::string::npos;
+}
+
+TEST(ProgramProcess, AConfiguredAdapterIsLeftAlone) {
+  ProgramRun run(kNotElevated, kConfigured);
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_TRUE(run.Launches().empty());
+  EXPECT_EQ(std::vector<long long>{0}, run.ExitCodes());
+  const std::string log = run.Log();
+  EXPECT_EQ(1u, Count(log, kEnableLine)) << log;
+  EXPECT_EQ(1u, Count(log, kFoundLine)) << log;
+  EXPECT_EQ(0u, Count(log, "ResetAdapterState")) << log;
+  EXPECT_NE(std::string::npos,
+            AdapterBlock(run.Machine(), kPhoneGuid).find("address = 192.168.225.5\n"));
+}
+
+TEST(ProgramProcess, AWrongAdapterWithoutElevationRelaunchesOnceAndTheSecondInstanceRepairs) {
+  ProgramRun run(kNotElevated, kWrong);
+  // The first instance ends without waiting: the second one cannot touch the machine before.
+  EXPECT_EQ(0, run.Run({"/Embedding", "a b"}, 7));
+  const std::vector<Launch> launches = run.Launches();
+  ASSERT_EQ(1u, launches.size());
+  EXPECT_EQ("runas", launches[0].verb);
+  EXPECT_EQ("/Embedding \"a b\"", launches[0].parameters);
+  EXPECT_EQ(7, launches[0].show);
+  run.WaitForLaunched();
+
+  EXPECT_EQ(1u, run.Launches().size());  // the elevated instance did not relaunch again
+  EXPECT_EQ((std::vector<long long>{0, 0}), run.ExitCodes());
+  EXPECT_TRUE(Repaired(run.Machine())) << run.Machine();
+  const std::string log = run.Log();
+  EXPECT_EQ(1u, Count(log, kRestartLine)) << log;
+  EXPECT_EQ(2u, Count(log, kFoundLine)) << log;
+}
+
+TEST(ProgramProcess, ASecondInstanceDoesNotRelaunchWhileTheFirstHoldsTheMarker) {
+  ProgramRun run(kNotElevated, kWrong);
+  // This process stands for the first instance: it holds the marker event.
+  platform::EmulatedProcess first({}, run.run_folder(), "first", {});
+  ASSERT_NE(nullptr, first.CreateNamedEvent(false, false, assist::kRelaunchEventName));
+  ASSERT_EQ(platform::kErrorSuccess, first.LastErrorCode());
+
+  EXPECT_EQ(0, run.Run({"/RegServer"}));
+  EXPECT_TRUE(run.Launches().empty());
+  EXPECT_FALSE(Repaired(run.Machine()));
+  // The program handled its word even so.
+  EXPECT_NE(std::string::npos, run.Machine().find(std::string(kClassesRoot) + kTypeLibKey));
+
+  // The marker is still there for anyone else who asks.
+  platform::EmulatedProcess second({}, run.run_folder(), "second", {});
+  ASSERT_NE(nullptr, second.CreateNamedEvent(false, false, assist::kRelaunchEventName));
+  EXPECT_EQ(platform::kErrorAlreadyExists, second.LastErrorCode());
+}
+
+TEST(ProgramProcess, AWrongAdapterWhenElevatedIsRepairedOnceAndTheWordIsStillHandled) {
+  ProgramRun run(kElevated, kWrong);
+  EXPECT_EQ(0, run.Run({"/RegServer"}));
+  EXPECT_TRUE(run.Launches().empty());
+  EXPECT_TRUE(Repaired(run.Machine())) << run.Machine();
+  EXPECT_EQ(1u, Count(run.Log(), kRestartLine)) << run.Log();
+  // The repair left COM in the multithreaded apartment; the module still registered.
+  EXPECT_EQ(std::vector<long long>{0}, run.ExitCodes());
+  EXPECT_NE(std::string::npos, run.Machine().find(std::string(kClassesRoot) + kTypeLibKey));
+
+  // The next start finds it configured and ends.
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_EQ(1u, Count(run.Log(), kRestartLine));
+}
+
+TEST(ProgramProcess, AnAbsentPhoneAlsoRelaunchesAndTheRepairOnlyLogsItsFailures) {
+  ProgramRun run(kNotElevated, "[device]\ninstance_id = USB\\ROOT_HUB30\\4&1&0&0\nclass = USB\n");
+  EXPECT_EQ(0, run.Run({}));
+  ASSERT_EQ(1u, run.Launches().size());
+  run.WaitForLaunched();
+  EXPECT_EQ((std::vector<long long>{0, 0}), run.ExitCodes());
+  EXPECT_EQ(1u, Count(run.Log(),
+                      "ERROR [22521] CModifyAdapterInfo::ResetKaerAdapterCfg: "
+                      "AdaperCfg SetIPConfig Failed!"))
+      << run.Log();
+}
+
+TEST(ProgramProcess, DecliningElevationMeansNoRelaunch) {
+  ProgramRun run("elevated = no\nrunas = 1223\n", kWrong);
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_TRUE(run.Launches().empty());
+  EXPECT_EQ(std::vector<long long>{0}, run.ExitCodes());
+  EXPECT_FALSE(Repaired(run.Machine()));
+  EXPECT_EQ(0u, Count(run.Log(), "ResetAdapterState"));
+}
+
+TEST(ProgramProcess, BeforeVistaNoTokenIsElevated) {
+  ProgramRun run("version = 5.1\nelevated = yes\nrunas = 1223\n", kWrong);
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_FALSE(Repaired(run.Machine()));
+}
+
+TEST(ProgramProcess, RegistrationWordsWithEitherPrefixAndAnyCase) {
+  ProgramRun run(kNotElevated, kConfigured);
+  const std::string machine_wide = std::string(kClassesRoot) + kTypeLibKey;
+  const std::string per_user = std::string(kUserClasses) + kTypeLibKey;
+
+  EXPECT_EQ(0, run.Run({"-regserver"}));
+  EXPECT_NE(std::string::npos, run.Machine().find(machine_wide));
+  EXPECT_NE(std::string::npos, run.Machine().find("@=sz:\"KuvoAssistLibW\""));
+  EXPECT_EQ(std::string::npos, run.Machine().find(per_user));
+  EXPECT_EQ(0, run.Run({"/UNREGSERVER"}));
+  EXPECT_EQ(std::string::npos, run.Machine().find(machine_wide));
+
+  EXPECT_EQ(0, run.Run({"/RegServerPerUser"}));
+  EXPECT_NE(std::string::npos, run.Machine().find(per_user));
+  EXPECT_EQ(std::string::npos, run.Machine().find(machine_wide));
+  EXPECT_EQ(0, run.Run({"-unregSERVERperUSER"}));
+  EXPECT_EQ(std::string::npos, run.Machine().find(per_user));
+
+  // Removing what is not registered fails with the type library's answer.
+  EXPECT_NE(0, run.Run({"-UnregServer"}));
+  EXPECT_EQ(kTypeERegistryAccess, run.ExitCodes().back());
+  EXPECT_TRUE(run.Launches().empty());
+}
+
+TEST(ProgramProcess, LongerWordsAndWordsWithoutPrefixDoNothing) {
+  ProgramRun run(kNotElevated, kConfigured);
+  EXPECT_EQ(0, run.Run({"/RegServerNow"}));
+  EXPECT_EQ(0, run.Run({"RegServer"}));
+  EXPECT_EQ(0, run.Run({"-RegServerPerUserX", "UnregServer"}));
+  EXPECT_EQ(std::string::npos, run.Machine().find("TypeLib"));
+  EXPECT_EQ((std::vector<long long>{0, 0, 0}), run.ExitCodes());
+}
+
+TEST(EmulatedProcessEvents, ANameExistsWhileSomeHandleIsOpen) {
+  kuvo_test::TempFolder folder;
+  auto first = std::make_unique<platform::EmulatedProcess>(
+      platform::ProcessScenario{}, folder.narrow(), "a", std::vector<std::string>{});
+  platform::EmulatedProcess second({}, folder.narrow(), "b", {});
+  ASSERT_NE(nullptr, first->CreateNamedEvent(false, false, L"{X}"));
+  EXPECT_EQ(platform::kErrorSuccess, first->LastErrorCode());
+  ASSERT_NE(nullptr, second.CreateNamedEvent(false, false, L"{X}"));
+  EXPECT_EQ(platform::kErrorAlreadyExists, second.LastErrorCode());
+  first.reset();  // the second handle keeps the event
+  platform::EmulatedProcess third({}, folder.narrow(), "c", {});
+  third.CreateNamedEvent(false, false, L"{X}");
+  EXPECT_EQ(platform::kErrorAlreadyExists, third.LastErrorCode());
+  third.CreateNamedEvent(false, false, L"{Y}");
+  EXPECT_EQ(platform::kErrorSuccess, third.LastErrorCode());
+}
+
+TEST(EmulatedProcessEvents, NoRunFolderNoEvent) {
+  platform::EmulatedProcess process({}, "", "a", {});
+  EXPECT_EQ(nullptr, process.CreateNamedEvent(false, false, L"{X}"));
+  EXPECT_EQ(platform::kErrorPathNotFound, process.LastErrorCode());
+}
+
+TEST(EmulatedProcessScenario, CommandLinesSplitAndJoinAsWindowsDoes) {
+  const std::vector<std::string> arguments = {"/RegServer", "a b", "say \"hi\"",
+                                              "C:\\x\\",    "",    "tail\\\\"};
+  EXPECT_EQ(arguments, platform::SplitCommandLine(platform::JoinCommandLine(arguments)));
+  EXPECT_EQ((std::vector<std::string>{"a\\\\b", "c\"d", "e f"}),
+            platform::SplitCommandLine("a\\\\b c\\\"d \"e f\""));
+  EXPECT_TRUE(platform::SplitCommandLine(" \t ").empty());
+}
+
+TEST(EmulatedProcessScenario, TheProcessSectionIsTakenOut) {
+  platform::ProcessScenario process;
+  std::string rest, error;
+  ASSERT_TRUE(platform::SplitProcessScenario(
+      "[network]\nhost_name = A\n[process]\nversion = 10.0\nelevated = yes\nrunas = 1223\n"
+      "[device]\nclass = USB\n",
+      &process, &rest, &error))
+      << error;
+  EXPECT_EQ(0x000Au, process.version);
+  EXPECT_TRUE(process.elevated);
+  EXPECT_FALSE(process.runas_accepted);
+  EXPECT_EQ(1223u, process.runas_error);
+  EXPECT_EQ("[network]\nhost_name = A\n[device]\nclass = USB\n", rest);
+  for (const char* bad :
+       {"[process]\nversion = 6\n", "[process]\nversion = 300.1\n", "[process]\nrunas = maybe\n",
+        "[process]\nwho = me\n", "[process]\nelevated\n"}) {
+    EXPECT_FALSE(platform::SplitProcessScenario(bad, &process, &rest, &error)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace assist_test
