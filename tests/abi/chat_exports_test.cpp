@@ -33,7 +33,7 @@ constexpr uint64_t kPeerId = 0x0000000200000003ull;
 constexpr uint64_t kAppId = 0x00000003000004d2ull;
 constexpr uint64_t kUserId = 900100200300ull;
 
-class ConnEvents : public IConnCallBack {
+class ConnEvents final : public IConnCallBack {
  public:
   void OnConnEvent(int32_t code, std::string text) override {
     events.emplace_back(code, std::move(text));
@@ -41,14 +41,14 @@ class ConnEvents : public IConnCallBack {
   std::vector<std::pair<int32_t, std::string>> events;  // runner thread only, read after Settle
 };
 
-class NoMessages : public IMsgCallBack {
+class NoMessages final : public IMsgCallBack {
  public:
   void OnNewMsgs(const TimMsgList*) override {}
   void OnSendResult(bool, uint64_t, const tagTimMsgInfo*) override {}
   void OnMsgListResult(uint64_t, const TimMsgList*, bool) override {}
 };
 
-class NoSessions : public ISessionCallBack {
+class NoSessions final : public ISessionCallBack {
  public:
   void OnRecentList(const TimTalkList*) override {}
   void OnSessionChanged(const TimChangedPeers*) override {}

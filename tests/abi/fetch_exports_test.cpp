@@ -29,7 +29,7 @@ void __cdecl Completed(uint32_t id, IHttpRequest* request) {
 class FetchExportsAbi : public fetch_test::FetchTest {
  protected:
   const void* Export(const char* name) {
-    HMODULE library = GetModuleHandleW(L"KuvoFetch.dll");
+    HMODULE library = GetModuleHandleW(L"KuvoFetchForTesting.dll");
     return library ? reinterpret_cast<const void*>(GetProcAddress(library, name)) : nullptr;
   }
   static fetch_test::RequestValues Echo(const char* tag) {
@@ -40,8 +40,8 @@ class FetchExportsAbi : public fetch_test::FetchTest {
 };
 
 TEST_F(FetchExportsAbi, CompletionRoutineReceivesIdAndRequest) {
-  auto start =
-      As<StartRequestFn>(GetProcAddress(GetModuleHandleW(L"KuvoFetch.dll"), "HttpStartRequest"));
+  auto start = As<StartRequestFn>(
+      GetProcAddress(GetModuleHandleW(L"KuvoFetchForTesting.dll"), "HttpStartRequest"));
   ASSERT_NE(start, nullptr);
   auto request = fetch_test::TestRequest::Make(Echo("typed"));
   uint32_t id = 0;

@@ -249,6 +249,12 @@ TEST_F(ChatSessionTest, ALogoutDuringTheHandOverHoldsWhatArrivesAfterIt) {
 }
 
 TEST_F(ChatSessionTest, HostExceptionsNeitherLeaveTheLibraryNorStallDelivery) {
+#if defined(_WIN32) && defined(__i386__)
+  // The 32-bit Windows build unwinds with tables that each module registers with its own,
+  // statically linked unwinder, so an exception thrown in the host's module ends the process
+  // before it can reach the library's handler. Hosts must not throw from callbacks there.
+  GTEST_SKIP() << "exceptions cannot leave the host's module in the i686 build";
+#endif
   auto [thrower, listener] = OrderedPair();
   thrower->set_hook([] { throw std::bad_alloc(); });
   Im_RegConnCallBack(thrower.get());
