@@ -64,8 +64,10 @@ SL_DECL bool SLAPI SLSetRemoteSessionOpt(SLREMOTE remote, SLSESSION session, int
   State& state = State::Get();
   std::string shown = option == SLSESSION_OPT_CALLBACK ? (value ? "callback" : "null")
                                                        : Number(reinterpret_cast<uintptr_t>(value));
-  if (state.Enter("SLSetRemoteSessionOpt", {Number(remote), Number(session), std::to_string(option),
-                                            shown, std::to_string(size)})) {
+  if (state.Enter(
+          "SLSetRemoteSessionOpt",
+          {Number(remote), Number(session), std::to_string(option), shown, std::to_string(size)},
+          std::to_string(option))) {
     return false;
   }
   std::lock_guard<std::mutex> lock(state.mutex);

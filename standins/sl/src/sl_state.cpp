@@ -18,10 +18,11 @@ std::string Text(const char* text) {
   return text != nullptr ? std::string(text) : std::string("(null)");
 }
 
-bool State::Enter(const char* name, std::vector<std::string> args) {
+bool State::Enter(const char* name, std::vector<std::string> args, const std::string& detail) {
   std::lock_guard<std::mutex> lock(mutex);
   calls.push_back(sl_control::Call{name, std::move(args)});
-  return failing.count(name) != 0;
+  return failing.count(name) != 0 ||
+         (!detail.empty() && failing.count(std::string(name) + ":" + detail) != 0);
 }
 
 Remote* State::FindRemote(SLREMOTE remote) {

@@ -49,8 +49,9 @@ class State {
  public:
   static State& Get();
 
-  // Logs the call; true when the test made calls of this name fail.
-  bool Enter(const char* name, std::vector<std::string> args);
+  // Logs the call; true when the test made calls of this name fail (or, with a `detail`, calls
+  // named "<name>:<detail>").
+  bool Enter(const char* name, std::vector<std::string> args, const std::string& detail = "");
 
   // Runs `event` on the event thread.
   void Post(std::function<void()> event);

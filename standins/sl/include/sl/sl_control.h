@@ -24,7 +24,7 @@ struct Call {
 SL_DECL void Reset();
 
 // Makes every later call of `name` fail (false, a 0 handle or SLSESSION_INVALID), or succeed
-// again.
+// again. "SLSetRemoteSessionOpt:<option>" names the calls for one option.
 SL_DECL void FailCall(const std::string& name, bool fail = true);
 
 // The address a client reports once logged in ("203.0.113.7:4118" unless set), the name of the
