@@ -20,7 +20,7 @@
 #include "sl/sl_control.h"
 #include "temp_folder.h"
 #include "testing/kuvo_desk_testing.h"
-#include "window_thread.h"
+#include "host/window_thread.h"
 
 namespace kuvo_test {
 
@@ -78,7 +78,7 @@ class DeskTest : public ::testing::Test {
   static std::string Pid();
 
   platform::Windows& windows_ = platform::CurrentWindows();
-  WindowThread window_thread_;
+  host::WindowThread window_thread_;
   std::unique_ptr<platform::ScopedMessageBoxAnswers> answers_;
   platform_test::TempFolder folder_;
 };

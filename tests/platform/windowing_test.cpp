@@ -11,7 +11,7 @@
 
 #include "platform/system.h"
 #include "platform/testing/message_box_answers.h"
-#include "window_thread.h"
+#include "host/window_thread.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ class WindowingTest : public ::testing::Test {
 
   platform::Windows& windows_ = platform::CurrentWindows();
   Recorder recorder_;
-  kuvo_test::WindowThread thread_;
+  host::WindowThread thread_;
   WindowHandle window_ = nullptr;
 };
 

@@ -1,5 +1,5 @@
-// A thread with a message loop, as a host's UI thread: tests run code on it and its loop
-// dispatches whatever the windows it owns receive.
+// A thread with a message loop: the host's UI thread. Code runs on it and its loop dispatches
+// whatever the windows it owns receive.
 //
 // Run() posts the code to the thread and waits until it has run there (so the code is not
 // inside a sent message); Post() only queues it. Stop() (or the destructor) ends the loop once
@@ -11,7 +11,7 @@
 
 #include "platform/windowing.h"
 
-namespace kuvo_test {
+namespace host {
 
 class WindowThread {
  public:
@@ -33,4 +33,4 @@ class WindowThread {
   platform::WindowHandle runner_ = nullptr;
 };
 
-}  // namespace kuvo_test
+}  // namespace host

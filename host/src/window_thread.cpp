@@ -1,4 +1,4 @@
-#include "window_thread.h"
+#include "host/window_thread.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -6,12 +6,12 @@
 
 #include "platform/system.h"
 
-namespace kuvo_test {
+namespace host {
 
 namespace {
 
 constexpr uint32_t kRunCode = platform::kWmApp + 0x51;
-constexpr wchar_t kRunnerClass[] = L"KuvoTestWindowThread";
+constexpr wchar_t kRunnerClass[] = L"KuvoHostWindowThread";
 
 platform::MessageResult PLATFORM_WINAPI RunnerProcedure(platform::WindowHandle window,
                                                         uint32_t message,
@@ -90,4 +90,4 @@ void WindowThread::Stop() {
   thread_.join();
 }
 
-}  // namespace kuvo_test
+}  // namespace host
