@@ -40,11 +40,12 @@ WindowThread::WindowThread() {
     windows.RegisterWindowClass(runner_class);  // registered by an earlier thread already: fine
     platform::WindowHandle runner = windows.CreateTopLevelWindow(kRunnerClass, L"runner", 0);
     {
+      // Notified under the lock: the constructor's condition goes as soon as it wakes.
       std::lock_guard<std::mutex> lock(mutex);
       runner_ = runner;
       started = true;
+      ready.notify_all();
     }
-    ready.notify_all();
     Loop();
     if (windows.IsLiveWindow(runner)) windows.DestroyWindow(runner);
   });
