@@ -1,6 +1,7 @@
 // The controlling side: remotes and their desktop sessions.
 #include <mutex>
 
+#include "sl_desktop.h"
 #include "sl_state.h"
 
 using sl::Number;
@@ -70,16 +71,41 @@ SL_DECL bool SLAPI SLSetRemoteSessionOpt(SLREMOTE remote, SLSESSION session, int
           std::to_string(option))) {
     return false;
   }
+  if (option == SLSESSION_OPT_WINDOW) {
+    if (value == nullptr) return false;
+    int width = 0;
+    int height = 0;
+    {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      sl::Remote* found = state.FindRemote(remote);
+      if (found == nullptr || found->sessions.count(session) == 0) return false;
+      width = state.desktop_width;
+      height = state.desktop_height;
+    }
+    // The view belongs to the window's thread, which is the one calling here.
+    const uintptr_t view = sl::AttachDesktopView(reinterpret_cast<uintptr_t>(value), width, height);
+    uintptr_t old_view = 0;
+    {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      sl::Remote* found = state.FindRemote(remote);
+      const auto target =
+          found != nullptr ? found->sessions.find(session) : decltype(found->sessions.end()){};
+      if (found == nullptr || target == found->sessions.end()) {
+        old_view = view;
+      } else {
+        old_view = target->second.view;
+        target->second.window = reinterpret_cast<uintptr_t>(value);
+        target->second.view = view;
+      }
+    }
+    sl::DetachDesktopView(old_view);
+    return true;
+  }
   std::lock_guard<std::mutex> lock(state.mutex);
   sl::Remote* found = state.FindRemote(remote);
   if (found == nullptr) return false;
   const auto target = found->sessions.find(session);
   if (target == found->sessions.end()) return false;
-  if (option == SLSESSION_OPT_WINDOW) {
-    if (value == nullptr) return false;
-    target->second.window = reinterpret_cast<uintptr_t>(value);
-    return true;
-  }
   if (option == SLSESSION_OPT_CALLBACK) {
     if (value == nullptr || size != sizeof(SLSESSION_CALLBACK_PROP)) return false;
     target->second.callback = *static_cast<const SLSESSION_CALLBACK_PROP*>(value);
@@ -113,6 +139,7 @@ SL_DECL bool SLAPI SLConnectRemoteSession(SLREMOTE remote, SLSESSION session, co
   if (target == found->sessions.end() || *address == '\0') return false;
   target->second.address = address;
   target->second.name = session_name;
+  sl::ShowPeerInDesktopView(target->second.view, address);
   return true;
 }
 
@@ -120,9 +147,18 @@ SL_DECL bool SLAPI SLDestroyRemoteSession(SLREMOTE remote, SLSESSION session) {
   State& state = State::Get();
   if (state.Enter("SLDestroyRemoteSession", {Number(remote), Number(session)})) return false;
   state.WaitForRunningHandler();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  sl::Remote* found = state.FindRemote(remote);
-  return found != nullptr && found->sessions.erase(session) != 0;
+  uintptr_t view = 0;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    sl::Remote* found = state.FindRemote(remote);
+    const auto target =
+        found != nullptr ? found->sessions.find(session) : decltype(found->sessions.end()){};
+    if (found == nullptr || target == found->sessions.end()) return false;
+    view = target->second.view;
+    found->sessions.erase(target);
+  }
+  sl::DetachDesktopView(view);
+  return true;
 }
 
 SL_DECL bool SLAPI SLGetDesktopSessionOriginSize(SLREMOTE remote, SLSESSION session, int* width,
@@ -148,9 +184,17 @@ SL_DECL bool SLAPI SLSetDesktopSessionPos(SLREMOTE remote, SLSESSION session, in
                    std::to_string(width), std::to_string(height)})) {
     return false;
   }
-  std::lock_guard<std::mutex> lock(state.mutex);
-  sl::Remote* found = state.FindRemote(remote);
-  return found != nullptr && found->sessions.count(session) != 0;
+  uintptr_t view = 0;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    sl::Remote* found = state.FindRemote(remote);
+    const auto target =
+        found != nullptr ? found->sessions.find(session) : decltype(found->sessions.end()){};
+    if (found == nullptr || target == found->sessions.end()) return false;
+    view = target->second.view;
+  }
+  sl::MoveDesktopView(view, x, y, width, height);
+  return true;
 }
 
 }  // extern "C"

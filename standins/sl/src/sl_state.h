@@ -20,6 +20,7 @@ namespace sl {
 
 struct RemoteSession {
   uintptr_t window = 0;
+  uintptr_t view = 0;  // the synthetic desktop shown in the window
   SLSESSION_CALLBACK_PROP callback{nullptr, nullptr};
   std::string address;
   std::string name;
