@@ -5,7 +5,7 @@
 #include "curl_obj.h"
 #include "http_request_mgr.h"
 #include "platform/sync.h"
-#include "sigpipe_guard.h"
+#include "platform/sigpipe_guard.h"
 
 namespace Http {
 
@@ -32,7 +32,7 @@ void CHttpThreadCallBack::Run() {
     uint32_t read_result = kSetupFailed;
     {
       // Covers the clean-up too: closing a TLS connection writes to the socket.
-      SigpipeGuard no_sigpipe;
+      platform::SigpipeGuard no_sigpipe;
       CurlObj curl(share);
       curl.SetUrl(url_);
       curl.SetData(data_, content_type_);

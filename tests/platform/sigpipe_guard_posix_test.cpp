@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "sigpipe_guard.h"
+#include "platform/sigpipe_guard.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ TEST(SigpipeGuard, SwallowsSigpipeRaisedWhileItLivesAndRestoresTheMask) {
   std::thread worker([] {
     ASSERT_FALSE(Blocked(SIGPIPE));
     {
-      Http::SigpipeGuard guard;
+      platform::SigpipeGuard guard;
       EXPECT_TRUE(Blocked(SIGPIPE));
       pthread_kill(pthread_self(), SIGPIPE);  // would end the process unguarded
       EXPECT_TRUE(Pending(SIGPIPE));
@@ -44,7 +44,7 @@ TEST(SigpipeGuard, LeavesAnEarlierPendingSigpipeAlone) {
     sigaddset(&block, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &block, nullptr);
     pthread_kill(pthread_self(), SIGPIPE);
-    { Http::SigpipeGuard guard; }
+    { platform::SigpipeGuard guard; }
     EXPECT_TRUE(Pending(SIGPIPE));
     EXPECT_TRUE(Blocked(SIGPIPE));
     int sig = 0;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "sigpipe_guard.h"
+#include "platform/sigpipe_guard.h"
 
-namespace Http {
+namespace platform {
 
 static_assert(sizeof(sigset_t) <= 128, "old_mask_ is too small for sigset_t");
 
@@ -48,4 +48,4 @@ SigpipeGuard::~SigpipeGuard() {
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-}  // namespace Http
+}  // namespace platform

@@ -1,9 +1,9 @@
-#include "sigpipe_guard.h"
+#include "platform/sigpipe_guard.h"
 
-namespace Http {
+namespace platform {
 
 // Windows has no SIGPIPE: writes to a closed socket fail with an error code.
 SigpipeGuard::SigpipeGuard() = default;
 SigpipeGuard::~SigpipeGuard() = default;
 
-}  // namespace Http
+}  // namespace platform
