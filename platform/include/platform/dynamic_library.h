@@ -7,6 +7,8 @@
 // Any thread may call these functions.
 #pragma once
 
+#include <cstdint>
+
 namespace platform {
 
 using LibraryHandle = void*;
@@ -15,6 +17,12 @@ using LibraryHandle = void*;
 LibraryHandle LoadLibraryByName(const wchar_t* file_name);
 // GetProcAddress. Null when `library` is null or has no such export.
 void* FindExport(LibraryHandle library, const char* export_name);
+
+// GetModuleHandleW: a library that the process has loaded already (nothing is loaded here). Null
+// when it has not.
+LibraryHandle LoadedLibraryByName(const wchar_t* file_name);
+// GetProcAddress by ordinal. Only Windows export tables number their exports: null elsewhere.
+void* FindExportByOrdinal(LibraryHandle library, uint16_t ordinal);
 
 // Number of LoadLibraryByName calls made so far through this module's copy of the seam, so that
 // tests can see that callers load on every call instead of caching handles.

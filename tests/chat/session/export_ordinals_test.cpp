@@ -2,11 +2,8 @@
 // must sit at its fixed ordinal (1 to 19, in the alphabetical order of the names).
 #include <gtest/gtest.h>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 #include "KuvoChat.h"
+#include "platform/dynamic_library.h"
 
 namespace kuvo_test {
 namespace {
@@ -33,19 +30,18 @@ TEST(ExportOrdinals, EveryExportSitsAtItsOrdinal) {
                                "Im_SetReadMsg",
                                "Im_UnInit"};
   // Linked by import, so the library is loaded already.
-  HMODULE library = GetModuleHandleW(L"KuvoChat.dll");
+  platform::LibraryHandle library = platform::LoadedLibraryByName(L"KuvoChat.dll");
   ASSERT_NE(library, nullptr);
-  WORD ordinal = 1;
+  uint16_t ordinal = 1;
   for (const char* name : names) {
-    FARPROC by_name = GetProcAddress(library, name);
-    FARPROC by_ordinal = GetProcAddress(library, MAKEINTRESOURCEA(ordinal));
+    void* by_name = platform::FindExport(library, name);
+    void* by_ordinal = platform::FindExportByOrdinal(library, ordinal);
     EXPECT_NE(by_name, nullptr) << name;
     EXPECT_EQ(by_name, by_ordinal) << name << " at ordinal " << ordinal;
     ++ordinal;
   }
-  EXPECT_EQ(GetProcAddress(library, MAKEINTRESOURCEA(20)), nullptr) << "nothing beyond 19";
-  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(library, "Im_SendMsg")),
-            reinterpret_cast<void*>(&Im_SendMsg));
+  EXPECT_EQ(platform::FindExportByOrdinal(library, 20), nullptr) << "nothing beyond 19";
+  EXPECT_EQ(platform::FindExport(library, "Im_SendMsg"), reinterpret_cast<void*>(&Im_SendMsg));
 }
 #endif
 
