@@ -4,8 +4,8 @@
 
 #include "curl_obj.h"
 #include "http_request_mgr.h"
-#include "platform/sync.h"
 #include "platform/sigpipe_guard.h"
+#include "platform/sync.h"
 
 namespace Http {
 

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "KuvoDesk.h"
+#include "host/window_thread.h"
 #include "platform/system.h"
 #include "platform/testing/message_box_answers.h"
 #include "platform/windowing.h"
 #include "sl/sl_control.h"
 #include "temp_folder.h"
 #include "testing/kuvo_desk_testing.h"
-#include "host/window_thread.h"
 
 namespace kuvo_test {
 

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "host/window_thread.h"
 #include "platform/system.h"
 #include "platform/testing/message_box_answers.h"
-#include "host/window_thread.h"
 
 namespace {
 
