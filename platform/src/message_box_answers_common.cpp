@@ -1,11 +1,14 @@
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "platform/testing/message_box_answers.h"
 
 namespace platform {
 
 namespace {
-thread_local ScopedMessageBoxAnswers* t_answers = nullptr;
+// The thread's answer objects in order of creation; the newest answers. They may go in any order.
+thread_local std::vector<ScopedMessageBoxAnswers*> t_answers;
 }  // namespace
 
 namespace internal {
@@ -16,14 +19,13 @@ void RemoveMessageBoxAnswerHook(void* hook);
 
 ScopedMessageBoxAnswers::ScopedMessageBoxAnswers(std::vector<int> answers)
     : answers_(std::move(answers)) {
-  previous_ = t_answers;
-  t_answers = this;
+  t_answers.push_back(this);
   hook_ = internal::InstallMessageBoxAnswerHook();
 }
 
 ScopedMessageBoxAnswers::~ScopedMessageBoxAnswers() {
   internal::RemoveMessageBoxAnswerHook(hook_);
-  t_answers = previous_;
+  t_answers.erase(std::remove(t_answers.begin(), t_answers.end(), this), t_answers.end());
 }
 
 std::vector<ShownMessageBox> ScopedMessageBoxAnswers::shown() const {
@@ -39,7 +41,7 @@ int ScopedMessageBoxAnswers::Answer(ShownMessageBox box) {
 }
 
 ScopedMessageBoxAnswers* ScopedMessageBoxAnswers::ForThisThread() {
-  return t_answers;
+  return t_answers.empty() ? nullptr : t_answers.back();
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -199,6 +200,17 @@ TEST_F(WindowingTest, MessageBoxesAreAnsweredInTurnAndRecorded) {
   EXPECT_EQ(shown[0].caption, L"\u7ed3\u675f");
   EXPECT_TRUE(shown[0].yes_no);
   EXPECT_FALSE(shown[0].has_owner);
+}
+
+TEST_F(WindowingTest, ANewerAnswerSetReplacesAnOlderOneThatGoesFirst) {
+  int result = 0;
+  thread_.Run([&] {
+    auto older = std::make_unique<platform::ScopedMessageBoxAnswers>(std::vector<int>{});
+    platform::ScopedMessageBoxAnswers newer({platform::kIdYes});
+    older.reset();
+    result = windows_.ShowMessageBox(nullptr, L"t", L"c", platform::kMbYesNo);
+  });
+  EXPECT_EQ(result, platform::kIdYes);
 }
 
 TEST_F(WindowingTest, TitleAndIconsAreKeptByTheWindow) {

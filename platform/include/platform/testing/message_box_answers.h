@@ -3,7 +3,8 @@
 //
 // On Windows the box really opens and a hook on that thread presses the button; elsewhere the
 // emulation answers at once. A box shown when no answer is left is answered with 0 (the call
-// failed) and recorded as unanswered. Create and destroy the object on the thread whose boxes it
+// failed) and recorded as unanswered. Of several objects on one thread the newest answers; they
+// may be destroyed in any order. Create and destroy the object on the thread whose boxes it
 // answers; shown() may be read from any thread.
 #pragma once
 
@@ -41,7 +42,6 @@ class ScopedMessageBoxAnswers {
   std::vector<int> answers_;
   size_t next_ = 0;
   std::vector<ShownMessageBox> shown_;
-  ScopedMessageBoxAnswers* previous_ = nullptr;
   void* hook_ = nullptr;  // Windows: the thread's CBT hook
 };
 
