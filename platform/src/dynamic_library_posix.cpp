@@ -94,6 +94,18 @@ void* FindExport(LibraryHandle library, const char* export_name) {
   return dlsym(library, export_name);
 }
 
+LibraryHandle LoadedLibraryByName(const wchar_t* file_name) {
+  if (!file_name || !*file_name) return nullptr;
+  const std::string name = SystemFileName(ToUtf8(file_name));
+  if (name.find('/') == std::string::npos) {
+    const std::string folder = OwnModuleFolder();
+    if (!folder.empty()) {
+      if (void* handle = dlopen((folder + name).c_str(), RTLD_NOW | RTLD_NOLOAD)) return handle;
+    }
+  }
+  return dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+}
+
 // ELF shared objects export by name only.
 void* FindExportByOrdinal(LibraryHandle, uint16_t) {
   return nullptr;

@@ -17,6 +17,11 @@ void* FindExport(LibraryHandle library, const char* export_name) {
   return reinterpret_cast<void*>(proc);
 }
 
+LibraryHandle LoadedLibraryByName(const wchar_t* file_name) {
+  if (!file_name || !*file_name) return nullptr;
+  return ::GetModuleHandleW(file_name);
+}
+
 void* FindExportByOrdinal(LibraryHandle library, uint16_t ordinal) {
   if (!library || ordinal == 0) return nullptr;
   FARPROC proc = ::GetProcAddress(static_cast<HMODULE>(library), MAKEINTRESOURCEA(ordinal));

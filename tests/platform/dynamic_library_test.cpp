@@ -36,6 +36,18 @@ TEST(DynamicLibraryTest, LoadingAgainReachesTheSameLibrary) {
   set_id(0);
 }
 
+TEST(DynamicLibraryTest, LoadedLibrariesAreFoundWithoutLoadingAnything) {
+  ASSERT_NE(platform::LoadLibraryByName(L"Kuvotrace.dll"), nullptr);
+  const long before = platform::LibraryLoadCallsForTesting();
+  platform::LibraryHandle loaded = platform::LoadedLibraryByName(L"Kuvotrace.dll");
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_NE(platform::FindExport(loaded, "Kuvotrace_Write"), nullptr);
+  EXPECT_EQ(platform::LoadedLibraryByName(L"KuvoNoSuchLibrary.dll"), nullptr);
+  EXPECT_EQ(platform::LoadedLibraryByName(nullptr), nullptr);
+  EXPECT_EQ(platform::LibraryLoadCallsForTesting(), before);
+  EXPECT_EQ(platform::FindExportByOrdinal(nullptr, 1), nullptr);
+}
+
 TEST(DynamicLibraryTest, CountsEveryLoad) {
   const long before = platform::LibraryLoadCallsForTesting();
   platform::LoadLibraryByName(L"Kuvotrace.dll");

@@ -21,6 +21,10 @@ void* FindExport(LibraryHandle library, const char* export_name);
 // null on systems whose libraries have no ordinals.
 void* FindExportByOrdinal(LibraryHandle library, uint16_t ordinal);
 
+// GetModuleHandleW: a library that the process has loaded already (nothing is loaded here). Null
+// when it has not.
+LibraryHandle LoadedLibraryByName(const wchar_t* file_name);
+
 // Number of LoadLibraryByName calls made so far through this module's copy of the seam, so that
 // tests can see that callers load on every call instead of caching handles.
 long LibraryLoadCallsForTesting();

@@ -31,8 +31,8 @@ TEST(ExportOrdinals, EveryExportSitsAtItsOrdinal) {
                                "Im_SendMsg",
                                "Im_SetReadMsg",
                                "Im_UnInit"};
-  // Linked by import, so this finds the loaded library.
-  platform::LibraryHandle library = platform::LoadLibraryByName(L"KuvoChat.dll");
+  // Linked by import, so the library is loaded already.
+  platform::LibraryHandle library = platform::LoadedLibraryByName(L"KuvoChat.dll");
   ASSERT_NE(library, nullptr);
   uint16_t ordinal = 1;
   for (const char* name : names) {

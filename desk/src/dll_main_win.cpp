@@ -1,0 +1,14 @@
+// Load and unload on Windows. DllMain is declared with the plain types behind BOOL, HINSTANCE,
+// DWORD and LPVOID, so that this file needs no system header.
+#include "kuvo_xrk.h"
+
+namespace {
+constexpr unsigned long kProcessDetach = 0;
+constexpr unsigned long kProcessAttach = 1;
+}  // namespace
+
+extern "C" int __stdcall DllMain(void*, unsigned long reason, void*) {
+  if (reason == kProcessAttach) return KuvoXrkAttach() ? 1 : 0;
+  if (reason == kProcessDetach) KuvoXrkDetach();
+  return 1;
+}

@@ -1,0 +1,221 @@
+// The windows seam: the same cases against the Win32 calls (under wine, on the Xvfb display) and
+// against the emulation.
+#include "platform/windowing.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/window_thread.h"
+#include "platform/system.h"
+#include "platform/testing/message_box_answers.h"
+
+namespace {
+
+using platform::MessageLParam;
+using platform::MessageResult;
+using platform::MessageWParam;
+using platform::WindowHandle;
+
+constexpr wchar_t kClass[] = L"KuvoSeamTestWindow";
+constexpr uint32_t kAsk = platform::kWmUser + 1;
+constexpr uint32_t kReplyEarly = platform::kWmUser + 2;
+
+struct Seen {
+  uint32_t message;
+  MessageWParam wparam;
+  std::thread::id thread;
+};
+
+struct Recorder {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<Seen> seen;
+  bool sender_returned = false;
+  bool in_sent_during_reply = false;
+
+  void Add(uint32_t message, MessageWParam wparam) {
+    std::lock_guard<std::mutex> lock(mutex);
+    seen.push_back(Seen{message, wparam, std::this_thread::get_id()});
+    changed.notify_all();
+  }
+  std::vector<uint32_t> Messages(std::initializer_list<uint32_t> of_interest) {
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<uint32_t> out;
+    for (const Seen& s : seen) {
+      for (uint32_t m : of_interest) {
+        if (s.message == m) out.push_back(m);
+      }
+    }
+    return out;
+  }
+};
+Recorder* g_recorder = nullptr;
+
+MessageResult PLATFORM_WINAPI Procedure(WindowHandle window, uint32_t message, MessageWParam wparam,
+                                        MessageLParam lparam) {
+  platform::Windows& windows = platform::CurrentWindows();
+  if (g_recorder != nullptr) g_recorder->Add(message, wparam);
+  if (message == kAsk) return static_cast<MessageResult>(wparam) * 2;
+  if (message == kReplyEarly) {
+    const bool in_sent = windows.InSentMessage();
+    windows.ReplyToSentMessage(7);
+    std::unique_lock<std::mutex> lock(g_recorder->mutex);
+    g_recorder->in_sent_during_reply = in_sent;
+    g_recorder->changed.wait(lock, [] { return g_recorder->sender_returned; });
+    return 8;
+  }
+  return windows.DefaultProcedure(window, message, wparam, lparam);
+}
+
+class WindowingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_recorder = &recorder_;
+    platform::WindowClass window_class;
+    window_class.name = kClass;
+    window_class.procedure = &Procedure;
+    windows_.RegisterWindowClass(window_class);  // once per process; later calls fail
+    thread_.Run([this] {
+      window_ = windows_.CreateTopLevelWindow(kClass, L"seam", platform::kWsOverlappedWindow);
+    });
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    thread_.Run([this] {
+      if (windows_.IsLiveWindow(window_)) windows_.DestroyWindow(window_);
+    });
+    thread_.Stop();
+    g_recorder = nullptr;
+  }
+
+  platform::Windows& windows_ = platform::CurrentWindows();
+  Recorder recorder_;
+  host::WindowThread thread_;
+  WindowHandle window_ = nullptr;
+};
+
+TEST_F(WindowingTest, SendFromAnotherThreadRunsOnTheOwnersThreadAndWaitsForTheAnswer) {
+  EXPECT_EQ(windows_.SendWindowMessage(window_, kAsk, 21, 0), 42);
+  std::lock_guard<std::mutex> lock(recorder_.mutex);
+  ASSERT_FALSE(recorder_.seen.empty());
+  EXPECT_EQ(recorder_.seen.back().message, kAsk);
+  EXPECT_EQ(recorder_.seen.back().thread, thread_.id());
+}
+
+TEST_F(WindowingTest, DefaultCloseDestroysTheWindowAndDestroyFollows) {
+  windows_.SendWindowMessage(window_, platform::kWmClose, 0, 0);
+  EXPECT_FALSE(windows_.IsLiveWindow(window_));
+  EXPECT_EQ(recorder_.Messages({platform::kWmClose, platform::kWmDestroy}),
+            (std::vector<uint32_t>{platform::kWmClose, platform::kWmDestroy}));
+  EXPECT_EQ(windows_.SendWindowMessage(window_, kAsk, 1, 0), 0);
+}
+
+TEST_F(WindowingTest, PostedMessagesWaitForTheLoopAndKeepTheirOrder) {
+  ASSERT_TRUE(windows_.PostWindowMessage(window_, kAsk, 1, 0));
+  ASSERT_TRUE(windows_.PostWindowMessage(window_, kAsk, 2, 0));
+  thread_.Run([] {});  // queued behind the two
+  std::lock_guard<std::mutex> lock(recorder_.mutex);
+  std::vector<MessageWParam> order;
+  for (const Seen& s : recorder_.seen) {
+    if (s.message == kAsk) order.push_back(s.wparam);
+  }
+  EXPECT_EQ(order, (std::vector<MessageWParam>{1, 2}));
+}
+
+TEST_F(WindowingTest, ReplyLetsTheSenderGoOnWhileTheProcedureRuns) {
+  EXPECT_EQ(windows_.SendWindowMessage(window_, kReplyEarly, 0, 0), 7);
+  {
+    std::lock_guard<std::mutex> lock(recorder_.mutex);
+    recorder_.sender_returned = true;
+    recorder_.changed.notify_all();
+  }
+  thread_.Run([this] { EXPECT_FALSE(windows_.InSentMessage()); });
+  EXPECT_TRUE(recorder_.in_sent_during_reply);
+}
+
+TEST_F(WindowingTest, WorkRunsElsewhereWhileTheThreadTakesMessagesSentToIt) {
+  MessageResult answer = 0;
+  thread_.Run([&] {
+    struct Context {
+      platform::Windows* windows;
+      WindowHandle window;
+      MessageResult* answer;
+    } context{&windows_, window_, &answer};
+    // The work sends to a window of the waiting thread: without dispatching, this would hang.
+    windows_.RunDispatchingSentMessages(
+        [](void* raw) {
+          auto* c = static_cast<Context*>(raw);
+          *c->answer = c->windows->SendWindowMessage(c->window, kAsk, 5, 0);
+        },
+        &context);
+  });
+  EXPECT_EQ(answer, 10);
+}
+
+TEST_F(WindowingTest, MinimiseAndRestoreReportTheirSizeRequests) {
+  thread_.Run([this] { windows_.ShowWindow(window_, platform::kSwShowNormal); });
+  {
+    std::lock_guard<std::mutex> lock(recorder_.mutex);
+    recorder_.seen.clear();
+  }
+  thread_.Run([this] { windows_.ShowWindow(window_, platform::kSwMinimize); });
+  platform::WindowRect minimized;
+  ASSERT_TRUE(windows_.GetClientRect(window_, &minimized));
+  thread_.Run([this] { windows_.ShowWindow(window_, platform::kSwRestore); });
+  platform::WindowRect restored;
+  ASSERT_TRUE(windows_.GetClientRect(window_, &restored));
+  std::vector<MessageWParam> sizes;
+  {
+    std::lock_guard<std::mutex> lock(recorder_.mutex);
+    for (const Seen& s : recorder_.seen) {
+      if (s.message == platform::kWmSize) sizes.push_back(s.wparam);
+    }
+  }
+  ASSERT_FALSE(sizes.empty());
+  EXPECT_EQ(sizes.front(), platform::kSizeMinimized);
+  EXPECT_EQ(sizes.back(), platform::kSizeRestored);
+  EXPECT_EQ(minimized.right - minimized.left, 0);
+  EXPECT_GT(restored.right - restored.left, 0);
+  EXPECT_GT(restored.bottom - restored.top, 0);
+}
+
+TEST_F(WindowingTest, MessageBoxesAreAnsweredInTurnAndRecorded) {
+  std::vector<int> results;
+  std::vector<platform::ShownMessageBox> shown;
+  thread_.Run([&] {
+    platform::ScopedMessageBoxAnswers answers({platform::kIdNo, platform::kIdYes});
+    results.push_back(
+        windows_.ShowMessageBox(nullptr, L"\u662f\u5426?", L"\u7ed3\u675f", platform::kMbYesNo));
+    results.push_back(windows_.ShowMessageBox(nullptr, L"second", L"box", platform::kMbYesNo));
+    shown = answers.shown();
+  });
+  EXPECT_EQ(results, (std::vector<int>{platform::kIdNo, platform::kIdYes}));
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, L"\u662f\u5426?");
+  EXPECT_EQ(shown[0].caption, L"\u7ed3\u675f");
+  EXPECT_TRUE(shown[0].yes_no);
+  EXPECT_FALSE(shown[0].has_owner);
+}
+
+TEST_F(WindowingTest, ANewerAnswerSetReplacesAnOlderOneThatGoesFirst) {
+  int result = 0;
+  thread_.Run([&] {
+    auto older = std::make_unique<platform::ScopedMessageBoxAnswers>(std::vector<int>{});
+    platform::ScopedMessageBoxAnswers newer({platform::kIdYes});
+    older.reset();
+    result = windows_.ShowMessageBox(nullptr, L"t", L"c", platform::kMbYesNo);
+  });
+  EXPECT_EQ(result, platform::kIdYes);
+}
+
+TEST_F(WindowingTest, TitleAndIconsAreKeptByTheWindow) {
+  EXPECT_EQ(windows_.GetWindowTitle(window_), L"seam");
+  EXPECT_EQ(windows_.SendWindowMessage(window_, platform::kWmGetIcon, platform::kIconBig, 0), 0);
+}
+
+}  // namespace
