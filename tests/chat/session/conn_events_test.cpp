@@ -47,7 +47,11 @@ std::pair<std::unique_ptr<RecordingConn>, std::unique_ptr<RecordingConn>> Ordere
 }
 
 TEST_F(ChatSessionTest, ACallbackRemovedDuringAnEventIsNotCalledForItAnyMore) {
-  auto [first, second] = OrderedPair();
+  // Named variables rather than a structured binding: the lambda below captures one by
+  // reference, which C++17 does not allow for bindings.
+  auto pair = OrderedPair();
+  auto first = std::move(pair.first);
+  auto second = std::move(pair.second);
   RecordingConn* later = second.get();
   // The host removes the later interface and destroys it at once (checked under ASan).
   first->set_hook([&second, later] {
