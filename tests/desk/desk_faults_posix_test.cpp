@@ -55,7 +55,7 @@ TEST_F(FaultsTest, EachWindowCallFailedInTurn) {
   std::vector<std::pair<size_t, std::string>> calls;
   {
     Restart();
-    platform::FaultPlan counting;
+    platform::ScopedFaultPlan counting;
     ASSERT_NE(RunSession(), nullptr);
     calls = SessionCalls(counting.calls());
   }
@@ -68,7 +68,7 @@ TEST_F(FaultsTest, EachWindowCallFailedInTurn) {
     SCOPED_TRACE(calls[k].second + " #" + std::to_string(k));
     Restart();
     big_icon_ = small_icon_ = 0;
-    platform::FaultPlan plan;
+    platform::ScopedFaultPlan plan;
     plan.FailCallNumber(calls[k].first);
     platform::WindowHandle window = RunSession();
     ASSERT_EQ(plan.failed(), (std::vector<std::string>{calls[k].second}));

@@ -44,7 +44,7 @@ TEST(WindowEmulationTest, MainExecutableIconsAreTheScriptedOnes) {
 TEST(WindowEmulationTest, FaultPlanFailsTheNamedAndTheNumberedCalls) {
   RegisterPlain();
   platform::Windows& windows = platform::CurrentWindows();
-  platform::FaultPlan plan;
+  platform::ScopedFaultPlan plan;
   plan.FailCallsNamed("CreateWindowExW");
   EXPECT_EQ(windows.CreateTopLevelWindow(L"KuvoEmulationTest", L"x", 0), nullptr);
   plan.FailCallNumber(3);

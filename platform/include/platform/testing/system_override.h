@@ -31,12 +31,12 @@ class ScopedSystemOverride {
 // Which fallible calls fail while the plan is installed: every call of the names given, and the
 // call whose number (counted from 1 over all fallible calls since installation) is given.
 // A torture test first runs a path with an empty plan to count its calls, then once for each.
-class FaultPlan {
+class ScopedFaultPlan {
  public:
-  FaultPlan();
-  ~FaultPlan();
-  FaultPlan(const FaultPlan&) = delete;
-  FaultPlan& operator=(const FaultPlan&) = delete;
+  ScopedFaultPlan();
+  ~ScopedFaultPlan();
+  ScopedFaultPlan(const ScopedFaultPlan&) = delete;
+  ScopedFaultPlan& operator=(const ScopedFaultPlan&) = delete;
 
   void FailCallsNamed(const std::string& call);
   void FailCallNumber(size_t number);
@@ -54,7 +54,7 @@ class FaultPlan {
   std::set<size_t> numbers_;
   std::vector<std::string> calls_;
   std::vector<std::string> failed_;
-  FaultPlan* previous_ = nullptr;
+  ScopedFaultPlan* previous_ = nullptr;
 };
 
 }  // namespace platform

@@ -12,7 +12,7 @@ std::mutex& PlanMutex() {
   static std::mutex mutex;
   return mutex;
 }
-FaultPlan* g_plan = nullptr;  // guarded by PlanMutex()
+ScopedFaultPlan* g_plan = nullptr;  // guarded by PlanMutex()
 std::atomic<bool> g_any_plan{false};
 
 }  // namespace
@@ -23,40 +23,40 @@ bool FallibleCallFails(const char* call) {
   return g_plan != nullptr && g_plan->Consult(call != nullptr ? call : "");
 }
 
-FaultPlan::FaultPlan() {
+ScopedFaultPlan::ScopedFaultPlan() {
   std::lock_guard<std::mutex> lock(PlanMutex());
   previous_ = g_plan;
   g_plan = this;
   g_any_plan.store(true, std::memory_order_release);
 }
 
-FaultPlan::~FaultPlan() {
+ScopedFaultPlan::~ScopedFaultPlan() {
   std::lock_guard<std::mutex> lock(PlanMutex());
   g_plan = previous_;
   g_any_plan.store(g_plan != nullptr, std::memory_order_release);
 }
 
-void FaultPlan::FailCallsNamed(const std::string& call) {
+void ScopedFaultPlan::FailCallsNamed(const std::string& call) {
   std::lock_guard<std::mutex> lock(mutex_);
   names_.insert(call);
 }
 
-void FaultPlan::FailCallNumber(size_t number) {
+void ScopedFaultPlan::FailCallNumber(size_t number) {
   std::lock_guard<std::mutex> lock(mutex_);
   numbers_.insert(number);
 }
 
-std::vector<std::string> FaultPlan::calls() const {
+std::vector<std::string> ScopedFaultPlan::calls() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return calls_;
 }
 
-std::vector<std::string> FaultPlan::failed() const {
+std::vector<std::string> ScopedFaultPlan::failed() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return failed_;
 }
 
-bool FaultPlan::Consult(const char* call) {
+bool ScopedFaultPlan::Consult(const char* call) {
   std::lock_guard<std::mutex> lock(mutex_);
   calls_.emplace_back(call);
   const bool fails = names_.count(calls_.back()) != 0 || numbers_.count(calls_.size()) != 0;
