@@ -99,3 +99,14 @@ if(NOT KUVO_SANITIZER AND (NOT WIN32 OR KUVO_WINE_TESTS))
     set_tests_properties(host_kit_test PROPERTIES FIXTURES_REQUIRED kuvo_wine)
   endif()
 endif()
+
+# The archive's manifest and its check (scripts/kit_manifest.py), on this build's installed kit.
+if(WIN32)
+  find_package(Python3 COMPONENTS Interpreter)
+  if(Python3_FOUND)
+    add_test(NAME kit_manifest_test COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+      -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DPYTHON=${Python3_EXECUTABLE}
+      -P ${CMAKE_SOURCE_DIR}/cmake/KuvoManifestTest.cmake)
+    set_tests_properties(kit_manifest_test PROPERTIES TIMEOUT 120 LABELS kit)
+  endif()
+endif()
