@@ -1,6 +1,6 @@
 # Run by CTest (cmake -P): installs this build into a prefix of its own, configures and builds
 # examples/host against that prefix alone, then runs the host (under wine for Windows builds).
-#   -DBUILD_DIR= -DSOURCE_DIR= -DSCENARIO= [-DTOOLCHAIN=] [-DWINE_RUN=]
+#   -DBUILD_DIR= -DSOURCE_DIR= -DSCENARIO= [-DTOOLCHAIN=] [-DWINE_RUN=] [-DSANITIZE=<flags>]
 string(RANDOM LENGTH 10 _kit_suffix)
 set(_kit_tmp "$ENV{TMPDIR}")
 if(NOT _kit_tmp)
@@ -23,6 +23,9 @@ set(_kit_configure -S "${SOURCE_DIR}/examples/host" -B "${WORK}/build" -G Ninja
 find_program(_kit_ccache ccache)
 if(_kit_ccache)
   list(APPEND _kit_configure -DCMAKE_CXX_COMPILER_LAUNCHER=${_kit_ccache})
+endif()
+if(SANITIZE)
+  list(APPEND _kit_configure "-DCMAKE_CXX_FLAGS=${SANITIZE}" "-DCMAKE_EXE_LINKER_FLAGS=${SANITIZE}")
 endif()
 if(TOOLCHAIN)
   list(APPEND _kit_configure "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}")

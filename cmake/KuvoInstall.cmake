@@ -81,13 +81,19 @@ install(FILES ${CMAKE_BINARY_DIR}/package/KuvoConfig.cmake
   DESTINATION ${KUVO_INSTALL_PACKAGE_DIR} COMPONENT Kuvo)
 
 # The host kit test: this build installed into a prefix of its own, examples/host configured and
-# built against it alone and run. Not in sanitizer builds (the host would need the same
-# instrumentation), nor for Windows builds that cannot run their programs.
-if(NOT KUVO_SANITIZER AND (NOT WIN32 OR KUVO_WINE_TESTS))
+# built against it alone and run. In the ASan and TSan builds the host is built with the same
+# instrumentation as the kit. Not in the fuzz build, nor in Windows builds that cannot run their
+# programs.
+if(NOT KUVO_SANITIZER STREQUAL "fuzzer" AND (NOT WIN32 OR KUVO_WINE_TESTS))
   set(_kuvo_kit_args -DBUILD_DIR=${CMAKE_BINARY_DIR} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
     -DSCENARIO=${CMAKE_SOURCE_DIR}/assist/scenarios/phone-configured.machine)
   if(CMAKE_TOOLCHAIN_FILE)
     list(APPEND _kuvo_kit_args -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE})
+  endif()
+  if(KUVO_SANITIZER STREQUAL "address")
+    list(APPEND _kuvo_kit_args "-DSANITIZE=-fsanitize=address,undefined -fno-omit-frame-pointer")
+  elseif(KUVO_SANITIZER STREQUAL "thread")
+    list(APPEND _kuvo_kit_args "-DSANITIZE=-fsanitize=thread -fno-omit-frame-pointer")
   endif()
   if(KUVO_WINE_TESTS)
     list(APPEND _kuvo_kit_args -DWINE_RUN=${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
