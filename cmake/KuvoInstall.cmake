@@ -43,7 +43,9 @@ install(FILES chat/include/KuvoChat.h fetch/include/KuvoFetch.h desk/include/Kuv
 install(DIRECTORY common/include/base DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Kuvo
   FILES_MATCHING PATTERN "*.h")
 if(WIN32)
-  install(FILES chat/win/KuvoChat.def desk/win/KuvoDesk.def
+  # KuvoFetch exports by declaration; the linker writes its export table out as a .def file.
+  target_link_options(KuvoFetch PRIVATE "LINKER:--output-def,${CMAKE_BINARY_DIR}/lib/KuvoFetch.def")
+  install(FILES chat/win/KuvoChat.def desk/win/KuvoDesk.def ${CMAKE_BINARY_DIR}/lib/KuvoFetch.def
     DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Kuvo)
 endif()
 
