@@ -113,7 +113,7 @@ if(WIN32)
   find_package(Python3 COMPONENTS Interpreter)
   if(Python3_FOUND)
     add_test(NAME kit_manifest_test COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
-      -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DPYTHON=${Python3_EXECUTABLE}
+      -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DPYTHON=${Python3_EXECUTABLE} -DOBJDUMP=${CMAKE_OBJDUMP}
       -P ${CMAKE_SOURCE_DIR}/cmake/KuvoManifestTest.cmake)
     set_tests_properties(kit_manifest_test PROPERTIES TIMEOUT 120 LABELS kit)
   endif()

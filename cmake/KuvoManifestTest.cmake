@@ -1,6 +1,7 @@
 # Run by CTest (cmake -P) in Windows builds: this build installed into a folder of its own, its
 # manifest written and accepted by the check; then one changed byte and one export moved to
-# another ordinal must each be refused.   -DBUILD_DIR= -DSOURCE_DIR= -DPYTHON=
+# another ordinal must each be refused. With OBJDUMP, the export tables read by the script are
+# compared with binutils' view of them.   -DBUILD_DIR= -DSOURCE_DIR= -DPYTHON= [-DOBJDUMP=]
 string(RANDOM LENGTH 10 _suffix)
 set(_tmp "$ENV{TMPDIR}")
 if(NOT _tmp)
@@ -21,6 +22,9 @@ endfunction()
 step("install" 0 ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${KIT}")
 step("write" 0 ${PYTHON} "${TOOL}" write "${KIT}")
 step("check" 0 ${PYTHON} "${TOOL}" check "${KIT}")
+if(OBJDUMP)
+  step("compare with objdump" 0 ${PYTHON} "${TOOL}" compare "${KIT}" "${OBJDUMP}")
+endif()
 file(STRINGS "${KIT}/MANIFEST.txt" _exports REGEX "^export bin/KuvoChat.dll ")
 list(LENGTH _exports _count)
 if(NOT _count EQUAL 19)

@@ -5,6 +5,9 @@ DLL with their ordinals, read from the PE export table.
   kit_manifest.py write DIR    writes DIR/MANIFEST.txt
   kit_manifest.py check DIR    exit 0 when every listed file has its size and hash and every
                                listed export sits at its ordinal; the problems otherwise
+  kit_manifest.py compare DIR OBJDUMP
+                               exit 0 when the export table read here matches what binutils'
+                               objdump -p reports for every DLL of DIR
 
 Lines: "file <size> <sha256> <path>" and "export <path> <ordinal> <name>".
 """
@@ -125,7 +128,45 @@ def check(root):
     return 1 if problems else 0
 
 
+def objdump_exports(objdump, path):
+    """(ordinal, name) pairs from objdump -p: "Ordinal Base" and the [Ordinal/Name Pointer]
+    table, whose bracketed numbers are ordinals less the base."""
+    import re
+    import subprocess
+    text = subprocess.run([objdump, "-p", path], check=True, capture_output=True,
+                          text=True).stdout
+    base = re.search(r"^Ordinal Base\s+(\d+)", text, re.M)
+    table = text.split("[Ordinal/Name Pointer] Table", 1)
+    if not base or len(table) < 2:
+        return []
+    out = []
+    for line in table[1].splitlines()[1:]:
+        m = re.match(r"\s*\[\s*(\d+)\]\s+(\S+)\s*$", line)
+        if not m:
+            break
+        out.append((int(base.group(1)) + int(m.group(1)), m.group(2)))
+    return sorted(out)
+
+
+def compare(root, objdump):
+    problems = []
+    dlls = [p for p in files_of(root) if p.lower().endswith(".dll")]
+    for path in dlls:
+        with open(os.path.join(root, path), "rb") as f:
+            ours = pe_exports(f.read())
+        theirs = objdump_exports(objdump, os.path.join(root, path))
+        if ours != theirs or not ours:
+            problems.append("%s: %d exports read, objdump lists %d" % (path, len(ours), len(theirs)))
+    if not dlls:
+        problems.append("no DLLs")
+    for p in problems:
+        print(p)
+    return 1 if problems else 0
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 4 and sys.argv[1] == "compare":
+        sys.exit(compare(sys.argv[2], sys.argv[3]))
     if len(sys.argv) != 3 or sys.argv[1] not in ("write", "check"):
         sys.exit(__doc__)
     sys.exit(write(sys.argv[2]) if sys.argv[1] == "write" else check(sys.argv[2]))
