@@ -102,7 +102,7 @@ if(NOT KUVO_SANITIZER STREQUAL "fuzzer" AND (NOT WIN32 OR KUVO_WINE_TESTS))
   endif()
   add_test(NAME host_kit_test
     COMMAND ${CMAKE_COMMAND} ${_kuvo_kit_args} -P ${CMAKE_SOURCE_DIR}/cmake/KuvoHostKitTest.cmake)
-  set_tests_properties(host_kit_test PROPERTIES TIMEOUT 600 LABELS kit)
+  set_tests_properties(host_kit_test PROPERTIES TIMEOUT 300 LABELS kit)
   if(KUVO_WINE_TESTS)
     set_tests_properties(host_kit_test PROPERTIES FIXTURES_REQUIRED kuvo_wine)
   endif()
