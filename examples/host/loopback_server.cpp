@@ -79,8 +79,9 @@ void LoopbackServer::Serve() {
     const std::string answer =
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
         "\r\nConnection: close\r\n\r\n" + body_;
-    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    // Counted before the answer leaves: once the client has the body, the count includes it.
     ++answered_;
+    send(client, answer.data(), static_cast<int>(answer.size()), 0);
     KIT_CLOSE(client);
   }
 }
