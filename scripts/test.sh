@@ -92,6 +92,8 @@ run_fuzzers() {
     # Seeds, if the target has any, are read but not written.
     local seeds=()
     [ -d "$REPO/fuzz/corpus/$name" ] && seeds=("$REPO/fuzz/corpus/$name")
+    # The shipped machines are the machine scenario target's seeds.
+    [ "$name" = fuzz_machine_scenario ] && seeds+=("$REPO/assist/scenarios")
     echo "fuzzing $name for ${FUZZ_SECONDS}s"
     if "$f" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$REPO/build/fuzz/artifacts/$name-" "$corpus" "${seeds[@]}" \

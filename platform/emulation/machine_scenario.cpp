@@ -56,6 +56,9 @@ bool SetDeviceField(EmulatedDevice* device, const std::string& key, const std::s
   } else if (!device->has_adapter) {
     return false;
   } else if (key == "guid") {
+    // The adapter's key under Interfaces is named after it: one key name, one the saved text
+    // can hold.
+    if (value.find_first_of("\\]") != std::string::npos) return false;
     device->guid = value;
   } else if (key == "description") {
     device->description = value;
@@ -91,6 +94,14 @@ bool SetDeviceField(EmulatedDevice* device, const std::string& key, const std::s
     return false;
   }
   return true;
+}
+
+bool HasControlCharacter(const std::string& text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return true;
+  }
+  return false;
 }
 
 const char* YesNo(bool value) {
@@ -146,6 +157,9 @@ bool EmulatedMachine::LoadScenario(const std::string& text, std::string* error) 
     }
     const std::string key = Trim(line.substr(0, equals));
     const std::string value = Trim(line.substr(equals + 1));
+    // Values end up in registry key names and in the text written back, where a control
+    // character would make the saved machine unreadable.
+    if (HasControlCharacter(value)) return fail("control character in the value of " + key);
     if (section == Section::kNetwork) {
       if (key == "dns") {
         dns = SplitList(value);

@@ -48,6 +48,24 @@ TEST_F(EmulatedMachineTest, ScenarioErrorsNameTheLine) {
   EXPECT_TRUE(machine.devices().empty());
 }
 
+// Found by fuzzing: these loaded, then the saved machine could not be read back.
+TEST_F(EmulatedMachineTest, ValuesTheSavedTextCouldNotHoldAreRefused) {
+  platform::EmulatedMachine machine;
+  std::string error;
+  EXPECT_FALSE(machine.LoadScenario("[adapter]\nguid = {6E1B\x06-4E8A}\n", &error));
+  EXPECT_EQ(error, "line 2: control character in the value of guid");
+  EXPECT_FALSE(machine.LoadScenario("[network]\nhost_name = PC\x7f\n", &error));
+  EXPECT_EQ(error, "line 2: control character in the value of host_name");
+  EXPECT_FALSE(machine.LoadScenario("[adapter]\nguid = {6E1B[dev]ce}\n", &error));
+  EXPECT_EQ(error, "line 2: bad device key or value: guid");
+  EXPECT_FALSE(machine.LoadScenario("[adapter]\nguid = {A}\\{B}\n", &error));
+  EXPECT_TRUE(machine.devices().empty());
+  EXPECT_TRUE(machine.LoadScenario("[adapter]\nguid = {6E1B-[4E8A}\n", &error)) << error;
+  platform::EmulatedMachine reloaded;
+  ASSERT_TRUE(reloaded.LoadScenario(machine.SaveScenario(), &error)) << error;
+  EXPECT_NE(reloaded.FindAdapter("{6E1B-[4E8A}"), nullptr);
+}
+
 TEST_F(EmulatedMachineTest, ARunsChangesComeBackThroughTheScenarioFile) {
   Load("phone-misconfigured");
   assist::CAdapterCfg cfg(machine_.Services().wmi);
