@@ -92,8 +92,9 @@ run_fuzzers() {
     # Seeds, if the target has any, are read but not written.
     local seeds=()
     [ -d "$REPO/fuzz/corpus/$name" ] && seeds=("$REPO/fuzz/corpus/$name")
-    # The shipped machines are the machine scenario target's seeds.
+    # Shipped files seed the targets that read their kind.
     [ "$name" = fuzz_machine_scenario ] && seeds+=("$REPO/assist/scenarios")
+    [ "$name" = fuzz_registry_script ] && cp "$REPO/assist/res/KuvoAssist.rgs" "$corpus/"
     echo "fuzzing $name for ${FUZZ_SECONDS}s"
     if "$f" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$REPO/build/fuzz/artifacts/$name-" "$corpus" "${seeds[@]}" \
