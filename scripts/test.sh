@@ -4,6 +4,8 @@
 #   linux-debug, asan, tsan   configure, build, ctest
 #   mingw-i686                configure, build, ctest under wine32 (natively or through qemu)
 #   mingw-x64                 configure, build, ctest under wine64
+#   package                   scripts/package.sh, then each archive unpacked and its manifest
+#                             checked (hashes, exports at their ordinals, against objdump too)
 #   fuzz                      configure, build, each fuzz_* target for a short time
 # Every stage runs even after a failure; the exit status is non-zero if any stage failed, and the
 # run ends with each ctest summary.
@@ -20,7 +22,7 @@ cd "$REPO"
 JOBS=${KUVO_JOBS:-$(nproc)}
 FUZZ_SECONDS=${KUVO_FUZZ_SECONDS:-20}
 LOGS=$REPO/build/logs
-ALL_STAGES=(linux-debug asan tsan mingw-i686 mingw-x64 fuzz)
+ALL_STAGES=(linux-debug asan tsan mingw-i686 mingw-x64 package fuzz)
 STAGES=("$@")
 [ ${#STAGES[@]} -eq 0 ] && STAGES=("${ALL_STAGES[@]}")
 
@@ -51,7 +53,7 @@ note "set-up"
 "$REPO/scripts/setup.sh" || { echo "package set-up failed"; exit 1; }
 mkdir -p "$LOGS" "$CCACHE_DIR"
 case " ${STAGES[*]} " in
-  *" mingw-"*)
+  *" mingw-"* | *" package "*)
     "$REPO/scripts/build-windeps.sh" || fail "windows dependencies"
     ;;
 esac
@@ -110,12 +112,43 @@ run_fuzzers() {
   [ "$found" -eq 1 ] || summaries+=("fuzz: no fuzz_* targets")
 }
 
+# The Windows archives as a host receives them: packed by scripts/package.sh, unpacked into a
+# folder of this run's, and their manifests checked there.
+run_package() {
+  local version archive arch dir kit
+  version=$(sed -n 's/^project(Kuvo VERSION \([0-9.]*\).*/\1/p' "$REPO/CMakeLists.txt")
+  if ! JOBS=$JOBS "$REPO/scripts/package.sh" >"$LOGS/package.log" 2>&1; then
+    tail -n 60 "$LOGS/package.log"
+    fail "package: build"
+    return 1
+  fi
+  for arch in i686 x86_64; do
+    archive=$REPO/build/package/kuvo-$version-$arch.tar.gz
+    dir=$(mktemp -d)
+    kit=$dir/kuvo-$version-$arch
+    if tar -C "$dir" -xzf "$archive" && [ -f "$kit/MANIFEST.txt" ] &&
+      python3 "$REPO/scripts/kit_manifest.py" check "$kit" &&
+      python3 "$REPO/scripts/kit_manifest.py" compare "$kit" "$arch-w64-mingw32-objdump"; then
+      local counts
+      counts="$(grep -c '^file ' "$kit/MANIFEST.txt") files, $(grep -c '^export ' "$kit/MANIFEST.txt") exports"
+      summaries+=("package: $(basename "$archive") unpacked and checked, $counts")
+    else
+      summaries+=("package: $(basename "$archive") FAILED its check")
+      fail "package: $arch"
+    fi
+    rm -rf "$dir"
+  done
+}
+
 for stage in "${STAGES[@]}"; do
   t0=$SECONDS
   note "$stage"
   case "$stage" in
     linux-debug | asan | tsan | mingw-i686 | mingw-x64)
       configure_and_build "$stage" && run_ctest "$stage"
+      ;;
+    package)
+      run_package
       ;;
     fuzz)
       configure_and_build "$stage" && run_fuzzers
