@@ -2,9 +2,9 @@
 # Builds the Windows deliverables for i686 and x86_64 and packs each into an archive:
 #   build/package/kuvo-<version>-<arch>.tar.gz, holding the installed kit (bin/, lib/, include/,
 #   lib/cmake/Kuvo) with MANIFEST.txt (file, size, SHA-256; each DLL's exports with ordinals).
-# The manifest is checked against the packed folder (and its export tables against objdump -p's)
-# before it is archived. Reuses the build
-# folders of the mingw presets (build/mingw-i686, build/mingw-x64).
+# Each archive is then unpacked into a temporary folder, as a host receives it, and its manifest
+# checked there (and its export tables against objdump -p's). Reuses the build folders of the
+# mingw presets (build/mingw-i686, build/mingw-x64).
 #   scripts/package.sh [--no-standins]    leave the stand-ins out of the archives
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,11 +26,14 @@ for arch in i686 x86_64; do
     cmake --install "build/$preset" --prefix "$out/$name" --component "$c" >/dev/null
   done
   python3 scripts/kit_manifest.py write "$out/$name"
-  python3 scripts/kit_manifest.py check "$out/$name"
-  if command -v "$arch-w64-mingw32-objdump" >/dev/null; then
-    python3 scripts/kit_manifest.py compare "$out/$name" "$arch-w64-mingw32-objdump"
-  fi
   tar -C "$out" -czf "$out/$name.tar.gz" "$name"
-  echo "$out/$name.tar.gz: $(grep -c '^file ' "$out/$name/MANIFEST.txt") files," \
-    "$(grep -c '^export ' "$out/$name/MANIFEST.txt") exports"
+  unpacked=$(mktemp -d)
+  tar -C "$unpacked" -xzf "$out/$name.tar.gz"
+  python3 scripts/kit_manifest.py check "$unpacked/$name"
+  if command -v "$arch-w64-mingw32-objdump" >/dev/null; then
+    python3 scripts/kit_manifest.py compare "$unpacked/$name" "$arch-w64-mingw32-objdump"
+  fi
+  rm -rf "$unpacked"
+  echo "$out/$name.tar.gz: unpacked and checked, $(grep -c '^file ' "$out/$name/MANIFEST.txt")" \
+    "files, $(grep -c '^export ' "$out/$name/MANIFEST.txt") exports"
 done
