@@ -15,43 +15,49 @@ void JoinUnlessSelf(std::thread& t) {
 }
 }  // namespace
 
-ThreadService::~ThreadService() { JoinAll(); }
+ThreadService::~ThreadService() {
+  JoinAll();
+}
 
-void ThreadService::ReapFinishedLocked(std::vector<std::unique_ptr<Worker>>* out) {
-  for (auto it = workers_.begin(); it != workers_.end();) {
-    if (it->second->done.load(std::memory_order_acquire)) {
-      out->push_back(std::move(it->second));
-      it = workers_.erase(it);
-    } else {
-      ++it;
-    }
+std::unique_ptr<ThreadService::Worker> ThreadService::TakeOneFinishedLocked() {
+  auto oldest = workers_.end();
+  size_t finished = 0;
+  for (auto it = workers_.begin(); it != workers_.end(); ++it) {
+    if (!it->second->done.load(std::memory_order_acquire)) continue;
+    if (finished++ == 0) oldest = it;
   }
+  if (finished <= kFinishedKeptForStop) return nullptr;
+  std::unique_ptr<Worker> worker = std::move(oldest->second);
+  workers_.erase(oldest);
+  return worker;
 }
 
 bool ThreadService::StartThread(Base::CSmartPtr<Base::IThreadCallback> callback, uint32_t* key) {
   if (!callback || !key) return false;
-  std::vector<std::unique_ptr<Worker>> finished;
-  uint32_t new_key = 0;
+  std::unique_ptr<Worker> finished;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fail_starts_ > 0) {
       --fail_starts_;
       return false;
     }
-    ReapFinishedLocked(&finished);
-    do {
-      new_key = ++last_key_;
-    } while (new_key == 0 || workers_.count(new_key));
-    auto worker = std::make_unique<Worker>();
-    Worker* raw = worker.get();
-    raw->thread = std::thread([callback, raw]() mutable {
-      callback->Run();
-      callback.reset();
-      raw->done.store(true, std::memory_order_release);
-    });
-    workers_.emplace(new_key, std::move(worker));
+    finished = TakeOneFinishedLocked();
   }
-  for (auto& w : finished) JoinUnlessSelf(w->thread);
+  // Joined before the new thread starts, so that the new thread can take the stack freed here.
+  if (finished) JoinUnlessSelf(finished->thread);
+  std::lock_guard<std::mutex> lock(mutex_);
+  uint32_t new_key = 0;
+  do {
+    new_key = ++last_key_;
+  } while (new_key == 0 || workers_.count(new_key));
+  auto worker = std::make_unique<Worker>();
+  Worker* raw = worker.get();
+  raw->thread = std::thread([callback, raw]() mutable {
+    callback->Run();
+    callback.reset();
+    raw->done.store(true, std::memory_order_release);
+  });
+  workers_.emplace(new_key, std::move(worker));
   *key = new_key;
   return true;
 }
