@@ -1,36 +1,33 @@
 // chat_pipeline_bench: KuvoChat's message paths through the shared library, against the IM SDK
-// and Kuvocore stand-ins, each against a baseline measured in the same run, interleaved with it
-// run by run (baseline, subject, baseline, subject, ...), so that a busy machine slows both
-// sides of a pair alike. Each figure is the median of the per-pair ratios, with the lowest and
-// highest ratio beside it.
+// and Kuvocore stand-ins, each held against the floor: FloorClient, a straight-line client
+// written here that does exactly the work the library's job requires and nothing else (the same
+// SDK calls in the same order, base64, records, lists, post to the same runner, log line and
+// conversion of a send's outcome; no manager, locks, guarded registries or safety nets). So a
+// ratio KuvoChat / floor measures only what the library's own structure costs.
+//
+// The two sides run alternately, run by run (floor, KuvoChat, floor, KuvoChat, ...), so that a
+// busy machine slows both sides of a pair alike. Each figure is the median of the per-pair
+// ratios, with the lowest and highest ratio beside it.
 //
 // Inbound: 1 KB custom payloads (base64 in the SDK) in batches of 1, 20 and 200. A run hands
-// whole batches to the stand-in (tim_control::DeliverNewMessages, which numbers and copies the
-// messages and queues them for the SDK's callback thread) and ends when the last message has
-// been counted. Rates are messages per second of wall time.
-//   stand-in only  the SDK's routine is a counter on its callback thread: what the SDK itself
-//                  costs (numbering and copying the messages, building and freeing its message
-//                  objects). No client of the SDK can be faster than this.
-//   pipeline       KuvoChat's routine: converts the handles (about twenty SDK queries per
-//                  message, base64 decoding), posts the list to the Kuvocore runner, and the
-//                  host's OnNewMsgs counts the messages there.
-//   ratio          pipeline / stand-in only: the share of the SDK's own rate that is left once
-//                  KuvoChat does its work (1.00 = KuvoChat costs nothing).
-// Both routines are registered with the same stand-in, switched between runs.
+// whole batches to the stand-in, which queues them for its callback thread; the SDK routine
+// registered there (the floor's or KuvoChat's, switched between runs) converts them and posts the
+// list to the Kuvocore runner, where the host's OnNewMsgs counts them. Rates are messages per
+// second of wall time.
 //
-// Send: Im_SendMsg calls per second through to OnSendResult (1 KB payloads, wrapped), against
-// the same SDK calls made directly with a completion posted to the same runner; ratio is
-// Im_SendMsg / raw.
+// Send: sends per second from Im_SendMsg (1 KB payloads, wrapped in a msgHeader, with a push
+// text) through to OnSendResult, against the floor's send; both issue their sends on the runner's
+// thread, where the library expects them.
 //
-//   chat_pipeline_bench [messages-per-run] [pairs]      (defaults 20000 and 9)
-#include <algorithm>
+// Then, for orientation, what the stand-in itself costs: its callback routine alone (a counter)
+// against the floor, and the cost of one SDK query (each takes the stand-in's one global lock and
+// looks the handle up); the floor makes 23 of them per new message.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <random>
@@ -38,11 +35,15 @@
 #include <vector>
 
 #include "KuvoChat.h"
-#include "base/runnable_function.h"
+#include "base/runnable_task.h"
+#include "base/smart_ptr.h"
 #include "base/task_runner.h"
 #include "base64_encode.h"
+#include "bench_args.h"
+#include "floor_client.h"
 #include "kuvocore.h"
 #include "kuvocore_control.h"
+#include "paired_ratio.h"
 #include "temp_folder.h"
 #include "tim/tim_c.h"
 #include "tim/tim_control.h"
@@ -50,6 +51,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kuvo_bench::PairedRatio;
+
+constexpr char kUsage[] =
+    "chat_pipeline_bench [messages-per-run [pairs]]\n"
+    "  messages-per-run  200..10000000, default 10000 (sends: a quarter of it)\n"
+    "  pairs             1..1000, default 21 (floor and KuvoChat runs interleaved)\n"
+    "Prints KuvoChat / floor for inbound batches of 1, 20 and 200 and for sends, each as the\n"
+    "median of the per-pair ratios with its range; exits 1 on a wrong or missing delivery.\n";
 
 // Counts what arrives and lets the main thread wait for a total, without sleeping.
 class Counter {
@@ -76,65 +85,42 @@ class Counter {
 
 Counter g_received;
 Counter g_sent;
+std::atomic<bool> g_wrong{false};
 
-class BenchMsgs final : public IMsgCallBack {
+// The host: checks what it gets and counts it. Registered with KuvoChat and with the floor.
+class BenchHost final : public IMsgCallBack {
  public:
   void OnNewMsgs(const TimMsgList* msgs) override {
-    size_t bytes = 0;
-    for (const auto& m : *msgs) bytes += m.content.size();
-    if (bytes == 0) std::abort();
+    for (const auto& m : *msgs) {
+      if (m.content.size() != 1024) g_wrong = true;
+    }
     g_received.Add(msgs->size());
   }
   void OnSendResult(bool sent, uint64_t, const tagTimMsgInfo* msg) override {
-    if (!sent || msg->content.empty()) std::abort();
+    if (!sent || msg->content.empty()) g_wrong = true;
     g_sent.Add(1);
   }
   void OnMsgListResult(uint64_t, const TimMsgList*, bool) override {}
 };
 
-std::string Payload(std::mt19937* random) {
-  std::string payload(1024, '\0');
-  for (char& c : payload) c = static_cast<char>((*random)() & 0xFF);
-  return payload;
+// A task that runs a function on the runner.
+class FunctionTask : public Base::CSmartRefImpl<Base::CRunnableTask> {
+ public:
+  explicit FunctionTask(std::function<void()> f) : f_(std::move(f)) {}
+  void Run() override { f_(); }
+
+ private:
+  std::function<void()> f_;
+};
+
+Base::ITaskRunner* g_runner = nullptr;
+
+void PostToRunner(std::function<void()> f) {
+  g_runner->PostTask(Base::CSmartPtr<Base::CRunnableTask>(new FunctionTask(std::move(f))));
 }
 
 double PerSecond(size_t n, Clock::time_point start) {
   return static_cast<double>(n) / std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Runs baseline and subject alternately, `pairs` times after one pair that is not counted, and
-// returns the median of subject / baseline with the lowest and highest ratio.
-struct Ratio {
-  double median = 0;
-  double low = 0;
-  double high = 0;
-  double baseline_rate = 0;  // medians of the rates, for orientation
-  double subject_rate = 0;
-};
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-Ratio Interleave(int pairs, const std::function<double()>& baseline,
-                 const std::function<double()>& subject) {
-  baseline();
-  subject();
-  std::vector<double> ratios, baselines, subjects;
-  for (int i = 0; i < pairs; ++i) {
-    baselines.push_back(baseline());
-    subjects.push_back(subject());
-    ratios.push_back(subjects.back() / baselines.back());
-  }
-  Ratio ratio;
-  ratio.median = Median(ratios);
-  ratio.low = *std::min_element(ratios.begin(), ratios.end());
-  ratio.high = *std::max_element(ratios.begin(), ratios.end());
-  ratio.baseline_rate = Median(baselines);
-  ratio.subject_rate = Median(subjects);
-  return ratio;
 }
 
 // --- inbound -----------------------------------------------------------------------------
@@ -150,7 +136,9 @@ std::vector<tim_control::MessageShape> Batch(size_t size, const std::string& dat
   return batch;
 }
 
-double DeliverThroughSdk(size_t total, size_t batch_size, const std::string& data) {
+double DeliverThroughSdk(TIMMessageCB* routine, size_t total, size_t batch_size,
+                         const std::string& data) {
+  TIMSetMessageCallBack(routine);
   const auto batch = Batch(batch_size, data);
   g_received.Reset();
   const auto start = Clock::now();
@@ -169,65 +157,55 @@ TIMMessageCB g_count_only = {&CountOnly, nullptr};
 
 // --- send ----------------------------------------------------------------------------------
 
-// The baseline's request: the same SDK handles, freed on the runner once the outcome is there.
-struct RawSend {
-  TIMConversationHandle conversation = nullptr;
-  TIMMessageHandle message = nullptr;
-  TIMMsgCustomElemHandle element = nullptr;
-  TIMCommCB completion = {nullptr, nullptr, nullptr};
-};
-
-Base::ITaskRunner* g_runner = nullptr;
-
-void FinishRawSend(RawSend* send) {
-  DestroyConversation(send->conversation);
-  DestroyTIMMessage(send->message);
-  DestroyElem(send->element);
-  delete send;
-  g_sent.Add(1);
-}
-void RawSendDone(void* data) {
-  g_runner->PostTask(Base::NewRunnableFunction(&FinishRawSend, static_cast<RawSend*>(data)));
-}
-void RawSendFailed(int, const char*, void*) {
-  std::abort();
-}
-
-double SendDirect(size_t total, const std::string& base64) {
-  g_sent.Reset();
-  const auto start = Clock::now();
-  for (size_t i = 0; i < total; ++i) {
-    auto* send = new RawSend;
-    send->conversation = CreateConversation();
-    TIMGetConversation(send->conversation, kCnvC2C, "100");
-    send->message = CreateTIMMessage();
-    send->element = CreateCustomElemHandle();
-    SetCustomElemData(send->element, base64.data(), static_cast<uint32_t>(base64.size()));
-    SetCustomElemDesc(send->element, "desc", 4);
-    SetCustomElemExt(send->element, "", 0);
-    AddElem(send->message, send->element);
-    send->completion = {&RawSendDone, &RawSendFailed, send};
-    SendMsg(send->conversation, send->message, &send->completion);
-  }
-  g_sent.WaitFor(total);
-  return PerSecond(total, start);
-}
-
-double SendThroughKuvoChat(size_t total, const std::string& payload) {
-  g_sent.Reset();
+tagTimSendMsgInfo SendInfo(const std::string& payload) {
   tagTimSendMsgInfo info;
   info.cmd = 1001;
   info.peerKind = 9;
   info.peerId = 100;
   info.pushText = "desc";
   info.payload = payload;
+  return info;
+}
+
+double SendThroughKuvoChat(size_t total, const std::string& payload) {
+  g_sent.Reset();
   const auto start = Clock::now();
-  for (size_t i = 0; i < total; ++i) {
-    info.msgId = Im_CreateNewSeq();
-    if (!Im_SendMsg(&info, false, true)) std::abort();
-  }
+  PostToRunner([total, &payload] {
+    tagTimSendMsgInfo info = SendInfo(payload);
+    for (size_t i = 0; i < total; ++i) {
+      info.msgId = Im_CreateNewSeq();
+      if (!Im_SendMsg(&info, false, true)) g_wrong = true;
+    }
+  });
   g_sent.WaitFor(total);
   return PerSecond(total, start);
+}
+
+double SendThroughFloor(kuvo_bench::FloorClient* floor, size_t total, const std::string& payload) {
+  g_sent.Reset();
+  const auto start = Clock::now();
+  PostToRunner([floor, total, &payload] {
+    tagTimSendMsgInfo info = SendInfo(payload);
+    for (size_t i = 0; i < total; ++i) {
+      info.msgId = floor->CreateNewSeq();
+      if (!floor->SendMsg(info, false, true)) g_wrong = true;
+    }
+  });
+  g_sent.WaitFor(total);
+  return PerSecond(total, start);
+}
+
+// --- the stand-in's own cost ---------------------------------------------------------------
+
+// Nanoseconds per SDK query on a live message handle, uncontended.
+double NanosecondsPerQuery() {
+  TIMMessageHandle msg = CreateTIMMessage();
+  constexpr int kCalls = 1000000;
+  const auto start = Clock::now();
+  for (int i = 0; i < kCalls; ++i) GetMsgSeq(msg);
+  const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+  DestroyTIMMessage(msg);
+  return ns / kCalls;
 }
 
 void Settle() {
@@ -237,12 +215,21 @@ void Settle() {
   }
 }
 
+void PrintRatio(const char* label, const PairedRatio& r) {
+  std::printf("%-10s %12.0f %12.0f   %.2f [%.2f-%.2f]\n", label, r.baseline_rate, r.subject_rate,
+              r.ratio.median, r.ratio.low, r.ratio.high);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t total = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20000;
-  const int pairs = argc > 2 ? std::atoi(argv[2]) : 9;
-  if (total < 200 || pairs < 1) return 2;
+  kuvo_bench::BenchArgs args(argc, argv, kUsage);
+  kuvo_bench::NumberArg total_arg{"messages-per-run", 10000, 200, 10000000};
+  kuvo_bench::NumberArg pairs_arg{"pairs", 21, 1, 1000};
+  args.Parse({&total_arg, &pairs_arg});
+  const size_t total = total_arg.value;
+  const int pairs = static_cast<int>(pairs_arg.value);
+
   if (!Kuvocore_Startup()) return 3;
   void* object = nullptr;
   GetKuvocoreObject(kKuvocoreTaskRunner, &object);
@@ -251,9 +238,10 @@ int main(int argc, char** argv) {
   tim_control::SetCallLogging(false);
 
   std::mt19937 random(11);
-  const std::string payload = Payload(&random);
+  std::string payload(1024, '\0');
+  for (char& c : payload) c = static_cast<char>(random() & 0xFF);
   const std::string data = kuvochat::Base64Encode(payload);
-  BenchMsgs host;
+  BenchHost host;
 
   // The SDK's data folder, this run's own.
   const kuvo_test::TempFolder folder;
@@ -265,35 +253,41 @@ int main(int argc, char** argv) {
   TIMMessageCB* const kuvochat_routine = tim_control::RegisteredMessageCallBack();
   if (kuvochat_routine == nullptr) return 7;
 
+  kuvo_bench::FloorClient floor(g_runner);
+  floor.RegMsgCallBack(&host);
+  floor.NotifyReleaseData();
+
   std::printf("inbound, 1 KB payloads, %zu messages per run, %d pairs (messages/s)\n", total,
               pairs);
-  std::printf("%-7s %14s %12s %8s %17s\n", "batch", "stand-in only", "pipeline", "ratio",
-              "ratio low..high");
+  std::printf("%-10s %12s %12s   %s\n", "batch", "floor", "KuvoChat", "KuvoChat/floor [range]");
   for (size_t batch : {size_t{1}, size_t{20}, size_t{200}}) {
-    const Ratio ratio = Interleave(
-        pairs,
-        [&] {
-          TIMSetMessageCallBack(&g_count_only);
-          return DeliverThroughSdk(total, batch, data);
-        },
-        [&] {
-          TIMSetMessageCallBack(kuvochat_routine);
-          return DeliverThroughSdk(total, batch, data);
-        });
-    std::printf("%-7zu %14.0f %12.0f %8.2f %8.2f..%-8.2f\n", batch, ratio.baseline_rate,
-                ratio.subject_rate, ratio.median, ratio.low, ratio.high);
+    const PairedRatio r = kuvo_bench::Interleave(
+        pairs, [&] { return DeliverThroughSdk(floor.message_routine(), total, batch, data); },
+        [&] { return DeliverThroughSdk(kuvochat_routine, total, batch, data); });
+    PrintRatio(std::to_string(batch).c_str(), r);
   }
-  TIMSetMessageCallBack(kuvochat_routine);
 
   const size_t sends = total / 4;
-  const Ratio send = Interleave(
-      pairs, [&] { return SendDirect(sends, data); },
+  std::printf("\nsend, 1 KB payloads wrapped, %zu sends per run, %d pairs (sends/s)\n", sends,
+              pairs);
+  std::printf("%-10s %12s %12s   %s\n", "", "floor", "Im_SendMsg", "KuvoChat/floor [range]");
+  const PairedRatio send = kuvo_bench::Interleave(
+      pairs, [&] { return SendThroughFloor(&floor, sends, payload); },
       [&] { return SendThroughKuvoChat(sends, payload); });
-  std::printf("\nsend, 1 KB payloads, %zu sends per run, %d pairs (sends/s)\n", sends, pairs);
-  std::printf("%-12s %12s %8s %17s\n", "raw SDK", "Im_SendMsg", "ratio", "ratio low..high");
-  std::printf("%-12.0f %12.0f %8.2f %8.2f..%-8.2f\n", send.baseline_rate, send.subject_rate,
-              send.median, send.low, send.high);
+  PrintRatio("send", send);
+  Settle();
 
+  std::printf("\nthe stand-in's own cost (inbound, batch 20)\n");
+  const PairedRatio sdk_only = kuvo_bench::Interleave(
+      pairs, [&] { return DeliverThroughSdk(&g_count_only, total, 20, data); },
+      [&] { return DeliverThroughSdk(floor.message_routine(), total, 20, data); });
+  std::printf("%-10s %12s %12s   %s\n", "", "SDK alone", "floor", "floor/SDK alone [range]");
+  PrintRatio("20", sdk_only);
+  std::printf(
+      "one SDK query (GetMsgSeq, uncontended): %.0f ns; the floor's time per message: %.1f us\n",
+      NanosecondsPerQuery(), 1e6 / sdk_only.subject_rate);
+
+  TIMSetMessageCallBack(kuvochat_routine);
   Im_UnInit();
   Settle();
   const size_t live = tim_control::LiveHandleCount();
@@ -301,6 +295,10 @@ int main(int argc, char** argv) {
   if (live != 0) {
     std::fprintf(stderr, "%zu SDK handles left alive\n", live);
     return 6;
+  }
+  if (g_wrong || floor.pending_sends() != 0) {
+    std::fprintf(stderr, "a delivery was wrong or missing\n");
+    return 1;
   }
   return 0;
 }

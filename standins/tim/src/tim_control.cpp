@@ -246,6 +246,11 @@ TIMMessageCB* RegisteredMessageCallBack() {
   return State::Get().message_cb;
 }
 
+TIMConnCB* RegisteredConnCallBack() {
+  std::lock_guard<std::mutex> lock(State::Get().mutex);
+  return State::Get().conn_cb;
+}
+
 bool IsInitialized() {
   std::lock_guard<std::mutex> lock(State::Get().mutex);
   return State::Get().initialized;

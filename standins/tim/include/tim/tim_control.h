@@ -106,6 +106,8 @@ TIM_DECL void SetSynchronousCallbacks(bool on);
 // The routine TIMSetMessageCallBack registered last (null when none), so that a benchmark can
 // switch between its own routine and the library's and back.
 TIM_DECL TIMMessageCB* RegisteredMessageCallBack();
+// Likewise the record TIMSetConnCallBack registered last (null when none).
+TIM_DECL TIMConnCB* RegisteredConnCallBack();
 TIM_DECL void WaitIdle();
 
 TIM_DECL void SetInitResult(int result);
