@@ -3,17 +3,18 @@
 // 32 requests in flight, against an in-process loopback server reached as "localhost" (so every
 // transfer resolves a name through the shared DNS cache).
 //
-// Two comparisons, each with the threading model on both sides alike:
-//   pooled      KuvoFetch on a pooled thread service   vs  raw loop on as many threads
-//   per-thread  KuvoFetch on host::ThreadService       vs  raw loop starting one thread per
-//               (a thread per request, joined by           request on the runner, joined there
-//               StopThread on the runner)                   when its completion arrives
+// Two comparisons, each with the threading model and the hand-offs on both sides alike (the
+// runner starts each request, its completion comes back through the runner, which starts the
+// next), so that the ratio measures only what KuvoFetch adds:
+//   pooled      KuvoFetch on a pooled thread service   vs  raw transfers handed to the same pool
+//   per-thread  KuvoFetch on host::ThreadService       vs  raw transfers each on a thread of its
+//               (a thread per request, joined by           own started by the runner and joined
+//               StopThread on the runner)                   there when its completion arrives
 // Runs are interleaved (raw, KuvoFetch, raw, KuvoFetch, ...); each pair gives one ratio
 // KuvoFetch / raw of requests per second, and the median of those ratios is reported with their
 // range. Every answer's status and body are checked; any failure makes the exit code 1.
 //
-//   fetch_bench [requests-per-run [pairs-per-level [pooled|per-thread]]]
-//   (defaults 1000 and 9; pairs >= 7; both comparisons)
+//   fetch_bench [requests-per-run [pairs-per-level]] [pooled|per-thread]    (--help for the usage)
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -31,9 +32,11 @@
 #include "base/runnable_function.h"
 #include "base/smart_ref.h"
 #include "base/thread_service.h"
+#include "bench_args.h"
 #include "bench_http_server.h"
 #include "host/thread_service.h"
 #include "host/thread_task_runner.h"
+#include "paired_ratio.h"
 #include "pooled_thread_service.h"
 
 namespace {
@@ -122,33 +125,8 @@ bool RawTransfer(size_t n) {
   return result == CURLE_OK && status == 200 && body == BenchHttpServer::BodyFor(n);
 }
 
-void RecordRaw(bool ok) {
-  g_collector.Add(ok);
-}
-
-// `in_flight` threads, each transferring back to back; completions are posted to the runner.
-double RunRawPooled(size_t in_flight, size_t total, size_t first, int* failures) {
-  g_collector.Reset(total);
-  std::atomic<size_t> next{0};
-  const auto started = Clock::now();
-  std::vector<std::thread> threads;
-  for (size_t t = 0; t < in_flight; ++t) {
-    threads.emplace_back([&] {
-      for (size_t i = next++; i < total; i = next++) {
-        const bool ok = RawTransfer(first + i);
-        g_runner->PostTask(Base::NewRunnableFunction(&RecordRaw, ok));
-      }
-    });
-  }
-  const double rate = g_collector.Wait(started, failures);
-  for (auto& t : threads) t.join();
-  g_runner->WaitIdle();
-  return rate;
-}
-
 // Raw transfers dispatched like KuvoFetch's: the runner hands each request to a thread of the
 // same pooled service, the completion comes back through the runner, which starts the next.
-// Shows how much of a gap to the plain loop is the hand-off itself rather than the library.
 size_t g_job_next = 0;
 size_t g_job_end = 0;
 Base::IThreadService* g_job_service = nullptr;
@@ -320,12 +298,6 @@ void Unbind() {
   g_runner->WaitIdle();
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 using RunFn = double (*)(size_t, size_t, size_t, int*);
 
 struct Comparison {
@@ -348,24 +320,34 @@ double ComparePairs(const Comparison& c, size_t level, size_t per_run, int pairs
     fetch_rates.push_back(fetch);
     ratios.push_back(fetch / raw);
   }
-  const double median = Median(ratios);
+  const kuvo_bench::Spread ratio = kuvo_bench::SpreadOf(ratios);
   std::printf(
-      "  %-10s in-flight %2zu: raw %7.0f req/s  KuvoFetch %7.0f req/s  ratio median %.3f  "
-      "range %.3f-%.3f  (%d pairs)\n",
-      c.name, level, Median(raw_rates), Median(fetch_rates), median,
-      *std::min_element(ratios.begin(), ratios.end()),
-      *std::max_element(ratios.begin(), ratios.end()), pairs);
+      "  %-10s in-flight %2zu: raw %7.0f req/s  KuvoFetch %7.0f req/s  ratio %.2f [%.2f-%.2f]\n",
+      c.name, level, kuvo_bench::Median(raw_rates), kuvo_bench::Median(fetch_rates), ratio.median,
+      ratio.low, ratio.high);
   std::fflush(stdout);
-  return median;
+  return ratio.median;
 }
+
+constexpr char kUsage[] =
+    "fetch_bench [requests-per-run [pairs-per-level]] [pooled|per-thread]\n"
+    "  requests-per-run  10..1000000, default 500\n"
+    "  pairs-per-level   1..1000, default 21 (raw and KuvoFetch runs interleaved)\n"
+    "  pooled|per-thread only that threading model (default: both)\n"
+    "Prints KuvoFetch / raw libcurl loop at 1, 8 and 32 requests in flight as the median of the\n"
+    "per-pair ratios with its range; exits 1 on a failed or wrong answer.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t per_run = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000;
-  const int pairs = std::max(7, argc > 2 ? std::atoi(argv[2]) : 9);
+  kuvo_bench::BenchArgs args(argc, argv, kUsage);
+  kuvo_bench::NumberArg per_run_arg{"requests-per-run", 500, 10, 1000000};
+  kuvo_bench::NumberArg pairs_arg{"pairs-per-level", 21, 1, 1000};
+  std::string only;
+  args.Parse({&per_run_arg, &pairs_arg}, {"pooled", "per-thread"}, &only);
+  const size_t per_run = per_run_arg.value;
+  const int pairs = static_cast<int>(pairs_arg.value);
   const size_t levels[] = {1, 8, 32};
-  const std::string only = argc > 3 ? argv[3] : "";
 
   BenchHttpServer server;
   if (!server.ok()) {
@@ -394,20 +376,15 @@ int main(int argc, char** argv) {
   if (only.empty() || only == "pooled") {
     bench::PooledThreadService pool;
     if (!Bind(&pool)) return 1;
-    RunRawPooled(4, 200, index, &failures);  // warm-up of both paths
+    g_job_service = &pool;
+    RunRawDispatched(4, 200, index, &failures);  // warm-up of both paths
     index += 200;
     RunFetch(4, 200, index, &failures);
     index += 200;
-    const Comparison pooled = {"pooled", &RunRawPooled, &RunFetch};
+    const Comparison pooled = {"pooled", &RunRawDispatched, &RunFetch};
     for (size_t level : levels) {
       within = ComparePairs(pooled, level, per_run, pairs, &index, &failures) >= 0.95 && within;
     }
-    std::printf(
-        "  (for reference: raw transfers handed to the same pool and back through the "
-        "runner, as KuvoFetch does)\n");
-    g_job_service = &pool;
-    const Comparison dispatched = {"dispatched", &RunRawDispatched, &RunFetch};
-    for (size_t level : levels) ComparePairs(dispatched, level, per_run, pairs, &index, &failures);
     Unbind();
   }
   if (only.empty() || only == "per-thread") {
