@@ -53,6 +53,50 @@ TEST(ThreadServiceTest, StopWaitsForTheJobAndKeysAreDistinct) {
   EXPECT_EQ(service.StoppedKeysForTesting(), (std::vector<uint32_t>{ka, kb, ka}));
 }
 
+// Tells the test when its job object is gone, that is when the worker's Run has returned.
+class EndSignal {
+ public:
+  void Ended() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    cv_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [this] { return ended_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool ended_ = false;
+};
+
+class SignallingJob : public Base::CSmartRefImpl<Base::IThreadCallback> {
+ public:
+  explicit SignallingJob(EndSignal* signal) : signal_(signal) {}
+  ~SignallingJob() override { signal_->Ended(); }
+  const char* GetName() override { return "SignallingJob"; }
+  void Run() override {}
+
+ private:
+  EndSignal* signal_;
+};
+
+// A caller that stops each key when its job's result arrives (KuvoFetch) finds the key still
+// there, even when other threads were started after the job ended.
+TEST(ThreadServiceTest, FinishedWorkerIsLeftForItsStop) {
+  host::ThreadService service;
+  EndSignal ended;
+  uint32_t first = 0, second = 0;
+  ASSERT_TRUE(service.StartThread(new SignallingJob(&ended), &first));
+  ended.Wait();
+  EndSignal ignored;
+  ASSERT_TRUE(service.StartThread(new SignallingJob(&ignored), &second));
+  EXPECT_TRUE(service.StopThread(first, 0));
+  EXPECT_TRUE(service.StopThread(second, 0));
+}
+
 TEST(ThreadServiceTest, ScriptedStartFailureLeavesKeyUntouched) {
   std::atomic<int> runs{0}, destroyed{0};
   host::ThreadService service;
