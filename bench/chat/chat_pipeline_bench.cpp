@@ -51,7 +51,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using kuvo_bench::PairedRatio;
+using kuvo_bench::PairedRates;
+using kuvo_bench::RunClock;
+using kuvo_bench::RunRates;
 
 constexpr char kUsage[] =
     "chat_pipeline_bench [messages-per-run [pairs]]\n"
@@ -119,10 +121,6 @@ void PostToRunner(std::function<void()> f) {
   g_runner->PostTask(Base::CSmartPtr<Base::CRunnableTask>(new FunctionTask(std::move(f))));
 }
 
-double PerSecond(size_t n, Clock::time_point start) {
-  return static_cast<double>(n) / std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // --- inbound -----------------------------------------------------------------------------
 
 std::vector<tim_control::MessageShape> Batch(size_t size, const std::string& data) {
@@ -136,18 +134,18 @@ std::vector<tim_control::MessageShape> Batch(size_t size, const std::string& dat
   return batch;
 }
 
-double DeliverThroughSdk(TIMMessageCB* routine, size_t total, size_t batch_size,
-                         const std::string& data) {
+RunRates DeliverThroughSdk(TIMMessageCB* routine, size_t total, size_t batch_size,
+                           const std::string& data) {
   TIMSetMessageCallBack(routine);
   const auto batch = Batch(batch_size, data);
   g_received.Reset();
-  const auto start = Clock::now();
+  const RunClock clock;
   // Whole batches only, exactly as many messages as are waited for: a partial last batch would
   // be delivered after the clock stops and counted into the next run.
   const size_t whole = total / batch_size * batch_size;
   for (size_t sent = 0; sent < whole; sent += batch_size) tim_control::DeliverNewMessages(batch);
   g_received.WaitFor(whole);
-  return PerSecond(whole, start);
+  return clock.Rates(static_cast<double>(whole));
 }
 
 void CountOnly(TIMMessageHandle*, uint32_t n, void*) {
@@ -167,9 +165,9 @@ tagTimSendMsgInfo SendInfo(const std::string& payload) {
   return info;
 }
 
-double SendThroughKuvoChat(size_t total, const std::string& payload) {
+RunRates SendThroughKuvoChat(size_t total, const std::string& payload) {
   g_sent.Reset();
-  const auto start = Clock::now();
+  const RunClock clock;
   PostToRunner([total, &payload] {
     tagTimSendMsgInfo info = SendInfo(payload);
     for (size_t i = 0; i < total; ++i) {
@@ -178,12 +176,13 @@ double SendThroughKuvoChat(size_t total, const std::string& payload) {
     }
   });
   g_sent.WaitFor(total);
-  return PerSecond(total, start);
+  return clock.Rates(static_cast<double>(total));
 }
 
-double SendThroughFloor(kuvo_bench::FloorClient* floor, size_t total, const std::string& payload) {
+RunRates SendThroughFloor(kuvo_bench::FloorClient* floor, size_t total,
+                          const std::string& payload) {
   g_sent.Reset();
-  const auto start = Clock::now();
+  const RunClock clock;
   PostToRunner([floor, total, &payload] {
     tagTimSendMsgInfo info = SendInfo(payload);
     for (size_t i = 0; i < total; ++i) {
@@ -192,7 +191,7 @@ double SendThroughFloor(kuvo_bench::FloorClient* floor, size_t total, const std:
     }
   });
   g_sent.WaitFor(total);
-  return PerSecond(total, start);
+  return clock.Rates(static_cast<double>(total));
 }
 
 // --- the stand-in's own cost ---------------------------------------------------------------
@@ -215,9 +214,15 @@ void Settle() {
   }
 }
 
-void PrintRatio(const char* label, const PairedRatio& r) {
-  std::printf("%-10s %12.0f %12.0f   %.2f [%.2f-%.2f]\n", label, r.baseline_rate, r.subject_rate,
-              r.ratio.median, r.ratio.low, r.ratio.high);
+void PrintHeader(const char* baseline, const char* subject) {
+  std::printf("%-8s %12s %12s   %-20s %s\n", "", baseline, subject, "wall ratio [range]",
+              "CPU ratio [range]");
+}
+
+void PrintRatio(const char* label, const PairedRates& r) {
+  std::printf("%-8s %12.0f %12.0f   %.2f [%.2f-%.2f]     %.2f [%.2f-%.2f]\n", label,
+              r.wall.baseline_rate, r.wall.subject_rate, r.wall.ratio.median, r.wall.ratio.low,
+              r.wall.ratio.high, r.cpu.ratio.median, r.cpu.ratio.low, r.cpu.ratio.high);
 }
 
 }  // namespace
@@ -259,9 +264,10 @@ int main(int argc, char** argv) {
 
   std::printf("inbound, 1 KB payloads, %zu messages per run, %d pairs (messages/s)\n", total,
               pairs);
-  std::printf("%-10s %12s %12s   %s\n", "batch", "floor", "KuvoChat", "KuvoChat/floor [range]");
+  std::printf("batch sizes 1, 20, 200; rates by wall clock; ratios KuvoChat / floor\n");
+  PrintHeader("floor", "KuvoChat");
   for (size_t batch : {size_t{1}, size_t{20}, size_t{200}}) {
-    const PairedRatio r = kuvo_bench::Interleave(
+    const PairedRates r = kuvo_bench::InterleaveRuns(
         pairs, [&] { return DeliverThroughSdk(floor.message_routine(), total, batch, data); },
         [&] { return DeliverThroughSdk(kuvochat_routine, total, batch, data); });
     PrintRatio(std::to_string(batch).c_str(), r);
@@ -270,22 +276,23 @@ int main(int argc, char** argv) {
   const size_t sends = total / 4;
   std::printf("\nsend, 1 KB payloads wrapped, %zu sends per run, %d pairs (sends/s)\n", sends,
               pairs);
-  std::printf("%-10s %12s %12s   %s\n", "", "floor", "Im_SendMsg", "KuvoChat/floor [range]");
-  const PairedRatio send = kuvo_bench::Interleave(
+  PrintHeader("floor", "Im_SendMsg");
+  const PairedRates send = kuvo_bench::InterleaveRuns(
       pairs, [&] { return SendThroughFloor(&floor, sends, payload); },
       [&] { return SendThroughKuvoChat(sends, payload); });
   PrintRatio("send", send);
   Settle();
 
   std::printf("\nthe stand-in's own cost (inbound, batch 20)\n");
-  const PairedRatio sdk_only = kuvo_bench::Interleave(
+  const PairedRates sdk_only = kuvo_bench::InterleaveRuns(
       pairs, [&] { return DeliverThroughSdk(&g_count_only, total, 20, data); },
       [&] { return DeliverThroughSdk(floor.message_routine(), total, 20, data); });
-  std::printf("%-10s %12s %12s   %s\n", "", "SDK alone", "floor", "floor/SDK alone [range]");
+  PrintHeader("SDK alone", "floor");
   PrintRatio("20", sdk_only);
   std::printf(
-      "one SDK query (GetMsgSeq, uncontended): %.0f ns; the floor's time per message: %.1f us\n",
-      NanosecondsPerQuery(), 1e6 / sdk_only.subject_rate);
+      "one SDK query (GetMsgSeq, uncontended): %.0f ns; the floor's CPU time per message: %.1f "
+      "us\n",
+      NanosecondsPerQuery(), 1e6 / sdk_only.cpu.subject_rate);
 
   TIMSetMessageCallBack(kuvochat_routine);
   Im_UnInit();

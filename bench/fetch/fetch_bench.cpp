@@ -11,8 +11,9 @@
 //               (a thread per request, joined by           own started by the runner and joined
 //               StopThread on the runner)                   there when its completion arrives
 // Runs are interleaved (raw, KuvoFetch, raw, KuvoFetch, ...); each pair gives one ratio
-// KuvoFetch / raw of requests per second, and the median of those ratios is reported with their
-// range. Every answer's status and body are checked; any failure makes the exit code 1.
+// KuvoFetch / raw of requests per second, by the wall clock and by the process's CPU time, and
+// the median of those ratios is reported with their range. Every answer's status and body are
+// checked; any failure makes the exit code 1.
 //
 //   fetch_bench [requests-per-run [pairs-per-level]] [pooled|per-thread]    (--help for the usage)
 #include <curl/curl.h>
@@ -66,13 +67,14 @@ class Collector {
     if (!ok) ++failures_;
     if (done_ >= total_) all_done_.notify_all();
   }
-  // Requests per second since `started`; adds this run's failures to `*failures`.
-  double Wait(Clock::time_point started, int* failures) {
+  // Requests per second since `started`, by both clocks; adds this run's failures to
+  // `*failures`.
+  kuvo_bench::RunRates Wait(const kuvo_bench::RunClock& started, int* failures) {
     std::unique_lock<std::mutex> lock(mutex_);
     all_done_.wait(lock, [this] { return done_ >= total_; });
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    const kuvo_bench::RunRates rates = started.Rates(static_cast<double>(total_));
     *failures += failures_;
-    return static_cast<double>(total_) / seconds;
+    return rates;
   }
 
  private:
@@ -160,9 +162,9 @@ void StartRawJob() {
   }
 }
 
-double RunRawDispatched(size_t in_flight, size_t total, size_t first, int* failures) {
+kuvo_bench::RunRates RunRawDispatched(size_t in_flight, size_t total, size_t first, int* failures) {
   g_collector.Reset(total);
-  const auto started = Clock::now();
+  const kuvo_bench::RunClock started;
   g_runner->PostTask(Base::NewRunnableFunction(
       +[](size_t from, size_t end, size_t window) {
         g_job_next = from;
@@ -170,7 +172,7 @@ double RunRawDispatched(size_t in_flight, size_t total, size_t first, int* failu
         for (size_t i = 0; i < window; ++i) StartRawJob();
       },
       first, first + total, in_flight));
-  const double rate = g_collector.Wait(started, failures);
+  const kuvo_bench::RunRates rate = g_collector.Wait(started, failures);
   g_runner->WaitIdle();
   return rate;
 }
@@ -199,9 +201,9 @@ void StartRawThread() {
                         }));
 }
 
-double RunRawPerThread(size_t in_flight, size_t total, size_t first, int* failures) {
+kuvo_bench::RunRates RunRawPerThread(size_t in_flight, size_t total, size_t first, int* failures) {
   g_collector.Reset(total);
-  const auto started = Clock::now();
+  const kuvo_bench::RunClock started;
   g_runner->PostTask(Base::NewRunnableFunction(
       +[](size_t from, size_t end, size_t window) {
         g_raw_next = from;
@@ -209,7 +211,7 @@ double RunRawPerThread(size_t in_flight, size_t total, size_t first, int* failur
         for (size_t i = 0; i < window; ++i) StartRawThread();
       },
       first, first + total, in_flight));
-  const double rate = g_collector.Wait(started, failures);
+  const kuvo_bench::RunRates rate = g_collector.Wait(started, failures);
   g_runner->WaitIdle();
   return rate;
 }
@@ -269,9 +271,9 @@ void StartNext() {
   if (HttpStartRequest(request.get(), &OnDone) == 0) g_collector.Add(false);
 }
 
-double RunFetch(size_t in_flight, size_t total, size_t first, int* failures) {
+kuvo_bench::RunRates RunFetch(size_t in_flight, size_t total, size_t first, int* failures) {
   g_collector.Reset(total);
-  const auto started = Clock::now();
+  const kuvo_bench::RunClock started;
   g_runner->PostTask(Base::NewRunnableFunction(
       +[](size_t from, size_t end, size_t window) {
         g_next = from;
@@ -279,7 +281,7 @@ double RunFetch(size_t in_flight, size_t total, size_t first, int* failures) {
         for (size_t i = 0; i < window; ++i) StartNext();
       },
       first, first + total, in_flight));
-  const double rate = g_collector.Wait(started, failures);
+  const kuvo_bench::RunRates rate = g_collector.Wait(started, failures);
   g_runner->WaitIdle();
   return rate;
 }
@@ -298,7 +300,7 @@ void Unbind() {
   g_runner->WaitIdle();
 }
 
-using RunFn = double (*)(size_t, size_t, size_t, int*);
+using RunFn = kuvo_bench::RunRates (*)(size_t, size_t, size_t, int*);
 
 struct Comparison {
   const char* name;
@@ -306,27 +308,25 @@ struct Comparison {
   RunFn fetch;
 };
 
-// Interleaved pairs at one level; prints the medians and the median ratio with its range.
-// Returns the median ratio.
+// Interleaved pairs at one level, after one pair not counted; prints the median rates and the
+// median ratios with their ranges. Returns the median ratio by the wall clock.
 double ComparePairs(const Comparison& c, size_t level, size_t per_run, int pairs, size_t* index,
                     int* failures) {
-  std::vector<double> raw_rates, fetch_rates, ratios;
-  for (int p = 0; p < pairs; ++p) {
-    const double raw = c.raw(level, per_run, *index, failures);
-    *index += per_run;
-    const double fetch = c.fetch(level, per_run, *index, failures);
-    *index += per_run;
-    raw_rates.push_back(raw);
-    fetch_rates.push_back(fetch);
-    ratios.push_back(fetch / raw);
-  }
-  const kuvo_bench::Spread ratio = kuvo_bench::SpreadOf(ratios);
+  const auto side = [&](RunFn run) {
+    return [&, run] {
+      const kuvo_bench::RunRates rates = run(level, per_run, *index, failures);
+      *index += per_run;
+      return rates;
+    };
+  };
+  const kuvo_bench::PairedRates r = kuvo_bench::InterleaveRuns(pairs, side(c.raw), side(c.fetch));
   std::printf(
-      "  %-10s in-flight %2zu: raw %7.0f req/s  KuvoFetch %7.0f req/s  ratio %.2f [%.2f-%.2f]\n",
-      c.name, level, kuvo_bench::Median(raw_rates), kuvo_bench::Median(fetch_rates), ratio.median,
-      ratio.low, ratio.high);
+      "  %-10s %2zu in flight: raw %6.0f req/s  KuvoFetch %6.0f req/s  wall %.2f "
+      "[%.2f-%.2f]  CPU %.2f [%.2f-%.2f]\n",
+      c.name, level, r.wall.baseline_rate, r.wall.subject_rate, r.wall.ratio.median,
+      r.wall.ratio.low, r.wall.ratio.high, r.cpu.ratio.median, r.cpu.ratio.low, r.cpu.ratio.high);
   std::fflush(stdout);
-  return ratio.median;
+  return r.wall.ratio.median;
 }
 
 constexpr char kUsage[] =
@@ -334,8 +334,9 @@ constexpr char kUsage[] =
     "  requests-per-run  10..1000000, default 500\n"
     "  pairs-per-level   1..1000, default 21 (raw and KuvoFetch runs interleaved)\n"
     "  pooled|per-thread only that threading model (default: both)\n"
-    "Prints KuvoFetch / raw libcurl loop at 1, 8 and 32 requests in flight as the median of the\n"
-    "per-pair ratios with its range; exits 1 on a failed or wrong answer.\n";
+    "Prints KuvoFetch / raw libcurl loop at 1, 8 and 32 requests in flight, by wall clock and by\n"
+    "CPU time, as the median of the per-pair ratios with its range; exits 1 on a failed or wrong\n"
+    "answer.\n";
 
 }  // namespace
 

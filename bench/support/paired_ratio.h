@@ -1,9 +1,17 @@
 // Interleaved pairs: the baseline and the subject run alternately, run by run, so that a busy
 // machine slows both sides of a pair alike; each pair gives one ratio subject / baseline, and the
 // figure is the median of those ratios with the lowest and highest beside it.
+//
+// A run can be timed twice: by the wall clock (what a user waits) and by the CPU time of the whole
+// process, all threads together (what the work costs). On a machine shared with other work the
+// wall clock mostly measures when the scheduler lets the run's threads in; the CPU time does not,
+// so its ratio shows an overhead that the wall-clock ratio's spread hides.
 #pragma once
 
+#include <time.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <vector>
@@ -59,6 +67,60 @@ inline PairedRatio Interleave(int pairs, const std::function<double()>& baseline
     ratios.push_back(subjects.back() / baselines.back());
   }
   return {SpreadOf(ratios), Median(baselines), Median(subjects)};
+}
+
+struct RunRates {
+  double wall = 0;  // units of work per second of wall time
+  double cpu = 0;   // units of work per second of the process's CPU time
+};
+
+// Started on construction; Rates(units) reads both clocks.
+class RunClock {
+ public:
+  RunClock() : wall_(std::chrono::steady_clock::now()), cpu_(CpuSeconds()) {}
+  RunRates Rates(double units) const {
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count();
+    const double cpu = CpuSeconds() - cpu_;
+    return {units / wall, cpu > 0 ? units / cpu : 0};
+  }
+  static double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point wall_;
+  double cpu_;
+};
+
+struct PairedRates {
+  PairedRatio wall;
+  PairedRatio cpu;
+};
+
+// As Interleave, for runs timed by both clocks.
+inline PairedRates InterleaveRuns(int pairs, const std::function<RunRates()>& baseline,
+                                  const std::function<RunRates()>& subject) {
+  std::vector<RunRates> b, s;
+  const auto next = [](const std::function<RunRates()>& run, std::vector<RunRates>* out) {
+    return [&run, out] {
+      out->push_back(run());
+      return out->back().wall;
+    };
+  };
+  PairedRates rates;
+  rates.wall = Interleave(pairs, next(baseline, &b), next(subject, &s));
+  // The first pair is the warm-up.
+  std::vector<double> ratios, bc, sc;
+  for (size_t i = 1; i < b.size() && i < s.size(); ++i) {
+    ratios.push_back(s[i].cpu / b[i].cpu);
+    bc.push_back(b[i].cpu);
+    sc.push_back(s[i].cpu);
+  }
+  rates.cpu = {SpreadOf(ratios), Median(bc), Median(sc)};
+  return rates;
 }
 
 }  // namespace kuvo_bench
