@@ -57,8 +57,8 @@ using kuvo_bench::RunRates;
 
 constexpr char kUsage[] =
     "chat_pipeline_bench [messages-per-run [pairs]]\n"
-    "  messages-per-run  200..10000000, default 10000 (sends: a quarter of it)\n"
-    "  pairs             1..1000, default 21 (floor and KuvoChat runs interleaved)\n"
+    "  messages-per-run  200..10000000, default 5000 (sends: a quarter of it)\n"
+    "  pairs             1..1000, default 41 (floor and KuvoChat runs interleaved)\n"
     "Prints KuvoChat / floor for inbound batches of 1, 20 and 200 and for sends, each as the\n"
     "median of the per-pair ratios with its range; exits 1 on a wrong or missing delivery.\n";
 
@@ -236,8 +236,8 @@ void PrintRatio(const char* label, const PairedRates& r) {
 
 int main(int argc, char** argv) {
   kuvo_bench::BenchArgs args(argc, argv, kUsage);
-  kuvo_bench::NumberArg total_arg{"messages-per-run", 10000, 200, 10000000};
-  kuvo_bench::NumberArg pairs_arg{"pairs", 21, 1, 1000};
+  kuvo_bench::NumberArg total_arg{"messages-per-run", 5000, 200, 10000000};
+  kuvo_bench::NumberArg pairs_arg{"pairs", 41, 1, 1000};
   args.Parse({&total_arg, &pairs_arg});
   const size_t total = total_arg.value;
   const int pairs = static_cast<int>(pairs_arg.value);

@@ -331,8 +331,8 @@ double ComparePairs(const Comparison& c, size_t level, size_t per_run, int pairs
 
 constexpr char kUsage[] =
     "fetch_bench [requests-per-run [pairs-per-level]] [pooled|per-thread]\n"
-    "  requests-per-run  10..1000000, default 500\n"
-    "  pairs-per-level   1..1000, default 21 (raw and KuvoFetch runs interleaved)\n"
+    "  requests-per-run  10..1000000, default 300\n"
+    "  pairs-per-level   1..1000, default 41 (raw and KuvoFetch runs interleaved)\n"
     "  pooled|per-thread only that threading model (default: both)\n"
     "Prints KuvoFetch / raw libcurl loop at 1, 8 and 32 requests in flight, by wall clock and by\n"
     "CPU time, as the median of the per-pair ratios with its range; exits 1 on a failed or wrong\n"
@@ -342,8 +342,8 @@ constexpr char kUsage[] =
 
 int main(int argc, char** argv) {
   kuvo_bench::BenchArgs args(argc, argv, kUsage);
-  kuvo_bench::NumberArg per_run_arg{"requests-per-run", 500, 10, 1000000};
-  kuvo_bench::NumberArg pairs_arg{"pairs-per-level", 21, 1, 1000};
+  kuvo_bench::NumberArg per_run_arg{"requests-per-run", 300, 10, 1000000};
+  kuvo_bench::NumberArg pairs_arg{"pairs-per-level", 41, 1, 1000};
   std::string only;
   args.Parse({&per_run_arg, &pairs_arg}, {"pooled", "per-thread"}, &only);
   const size_t per_run = per_run_arg.value;
