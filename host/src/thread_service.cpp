@@ -90,6 +90,11 @@ std::vector<uint32_t> ThreadService::StoppedKeysForTesting() {
   return stopped_keys_;
 }
 
+size_t ThreadService::ThreadCountForTesting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return workers_.size();
+}
+
 void ThreadService::FailNextStartsForTesting(int count) {
   std::lock_guard<std::mutex> lock(mutex_);
   fail_starts_ = count;

@@ -97,6 +97,22 @@ TEST(ThreadServiceTest, FinishedWorkerIsLeftForItsStop) {
   EXPECT_TRUE(service.StopThread(second, 0));
 }
 
+// A host that never stops its keys: the threads that ended are joined by later starts, so that
+// they do not pile up beyond the number kept for their stop.
+TEST(ThreadServiceTest, UnstoppedThreadsAreJoinedBeyondTheKeptNumber) {
+  host::ThreadService service;
+  const size_t kept = host::ThreadService::kFinishedKeptForStopForTesting;
+  for (size_t i = 0; i < kept + 40; ++i) {
+    EndSignal ended;
+    uint32_t key = 0;
+    ASSERT_TRUE(service.StartThread(new SignallingJob(&ended), &key));
+    ended.Wait();
+  }
+  // A start may find the last few threads still between their job's end and their mark.
+  EXPECT_LE(service.ThreadCountForTesting(), kept + 3);
+  EXPECT_GE(service.ThreadCountForTesting(), kept);
+}
+
 TEST(ThreadServiceTest, ScriptedStartFailureLeavesKeyUntouched) {
   std::atomic<int> runs{0}, destroyed{0};
   host::ThreadService service;

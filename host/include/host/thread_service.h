@@ -34,6 +34,9 @@ class ThreadService final : public Base::IThreadService {
 
   // Keys passed to StopThread, in call order, for tests of the callers' stop discipline.
   std::vector<uint32_t> StoppedKeysForTesting();
+  // Threads started and not yet joined.
+  size_t ThreadCountForTesting();
+  static constexpr size_t kFinishedKeptForStopForTesting = 64;
   // Makes the next StartThread calls answer false (0 = none).
   void FailNextStartsForTesting(int count);
 
@@ -47,7 +50,7 @@ class ThreadService final : public Base::IThreadService {
   // Joining those early, in a burst, frees their stacks at once; glibc keeps only 40 MiB of freed
   // stacks for reuse, so the next starts would map and fault in fresh ones (a third of KuvoFetch's
   // throughput at 32 requests in flight). Only a host that never stops its keys goes beyond this.
-  static constexpr size_t kFinishedKeptForStop = 64;
+  static constexpr size_t kFinishedKeptForStop = kFinishedKeptForStopForTesting;
   // Removes and returns the oldest finished worker when more than kFinishedKeptForStop have
   // finished unstopped; null otherwise.
   std::unique_ptr<Worker> TakeOneFinishedLocked();
