@@ -445,7 +445,17 @@ void FetchSwarm::Execute(const Step& step) {
     });
   } else if (step.op == "jump") {
     runner_->RunOn([&] {
-      last_id_ = static_cast<uint32_t>(step.Int("last"));
+      // The counter stands for ids handed out one after another: a jump that would bring back
+      // an id of this round (whose worker may still run) stands for four billion requests
+      // made while that worker ran, so it is left out.
+      const auto target = static_cast<uint32_t>(step.Int("last"));
+      if (have_origin_ &&
+          (target - origin_ < last_id_ - origin_ || target - origin_ > 0xFFFF0000u)) {
+        return;
+      }
+      if (!have_origin_) origin_ = target;
+      have_origin_ = true;
+      last_id_ = target;
       HttpSetLastRequestIdForTesting(last_id_);
     });
   } else if (step.op == "service") {
@@ -488,6 +498,7 @@ void FetchSwarm::EndRound() {
   script_starts_.clear();
   pending_.clear();
   bound_ = false;
+  have_origin_ = false;
 }
 
 }  // namespace swarm

@@ -85,6 +85,8 @@ class FetchSwarm final : public Swarm, public FillSink {
   std::vector<SwarmRequest*> kept_;           // references the callbacks keep
   std::map<uint32_t, StartRecord*> pending_;  // by id, as the library's table should be
   uint32_t last_id_ = 0;
+  uint32_t origin_ = 0;  // the counter at the round's first jump; ids go round from there
+  bool have_origin_ = false;
   bool bound_ = false;
 };
 
