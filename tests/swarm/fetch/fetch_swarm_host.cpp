@@ -82,6 +82,10 @@ bool SwarmThreadService::StopThread(uint32_t key, int value) {
       }
     }
   }
+  if (thread.joinable() && thread.get_id() == std::this_thread::get_id()) {
+    checker_->Fail("StopThread on the thread it stops (key " + std::to_string(key) + ")");
+    thread.detach();
+  }
   if (thread.joinable()) thread.join();
   return true;
 }
