@@ -49,7 +49,9 @@ Script ChatSwarm::Generate(Rng& rng, int steps) {
       script.push_back(Step("send")
                            .Set("on", on)
                            .Set("seq", rng.Percent(80) ? "fresh" : "again")
-                           .Set("code", rng.Percent(70) ? 0 : rng.Between(1, 9000)));
+                           .Set("code", rng.Percent(70) ? 0 : rng.Between(1, 9000))
+                           .Set("online", rng.Percent(20) ? 1 : 0)
+                           .Set("wrap", rng.Percent(80) ? 1 : 0));
     } else if (roll < 38) {
       script.push_back(Step("history")
                            .Set("on", on)
@@ -323,7 +325,7 @@ void ChatSwarm::Call(const Step& step) {
     script.code = static_cast<int>(step.Int("code"));
     tim_control::PushSendScript(script);
     tagTimSendMsgInfo info;
-    info.cmd = 1;
+    info.cmd = 1001;  // a general message
     info.peerKind = kPeerKind;
     info.peerId = kPeerId;
     info.pushText = "push";
@@ -339,7 +341,7 @@ void ChatSwarm::Call(const Step& step) {
       std::lock_guard<std::mutex> lock(mutex_);
       ++sends_[info.msgId];
     }
-    const bool ok = Im_SendMsg(&info, false, true);
+    const bool ok = Im_SendMsg(&info, step.Int("online") != 0, step.Int("wrap", 1) != 0);
     std::lock_guard<std::mutex> lock(mutex_);
     last_seq_ = info.msgId;
     if (ok) {
