@@ -82,6 +82,11 @@ Script ChatSwarm::Generate(Rng& rng, int steps) {
       script.push_back(Step("sync").Set("on", rng.Percent(30) ? 1 : 0));
     } else if (roll < 86) {
       script.push_back(Step("hold").Set("name", rng.Below(kNames)));
+      if (rng.Percent(50)) {
+        // An event for the connection callbacks, and the next host call surely behind it.
+        script.push_back(Step("refresh"));
+        script.push_back(Step("wait_held"));
+      }
     } else {
       script.push_back(Step("settle"));
     }
@@ -477,10 +482,10 @@ void ChatSwarm::Execute(const Step& step) {
     tim_control::WaitIdle();
     tim_control::SetSynchronousCallbacks(step.Int("on") != 0);
   } else if (op == "wait_held") {
-    // Until an armed callback holds the runner's thread (at most 5 s), so that a script can
+    // Until an armed callback holds the runner's thread (at most 1 s), so that a script can
     // put a host call behind it for certain.
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return holding_; });
+    if (holds_) changed_.wait_for(lock, std::chrono::seconds(1), [&] { return holding_; });
   } else if (op == "hold") {
     std::lock_guard<std::mutex> lock(mutex_);
     armed_ = holds_ ? static_cast<int>(step.Int("name")) : -1;
