@@ -25,6 +25,8 @@ HTTP(S) paths (KEY keeps tests apart; answers are scripted per attempt):
   /stall/KEY         200 announcing a 10-byte body, then nothing until the client goes (30 s)
   /redirto/KEY?to=U  302 to U (percent-encoded), whatever its scheme
 
+Any path with a query holding delay=MS (at most 2000) answers only after that many milliseconds.
+
 servers.txt also names "backlog": a listener whose queue is full and that never accepts, so a
 connection attempt to it neither succeeds nor is refused.
 """
@@ -118,6 +120,13 @@ class Handler(BaseHTTPRequestHandler):
 
     def dispatch(self):
         body = self.read_body()
+        query = urllib.parse.parse_qs(self.path.split("?", 1)[1] if "?" in self.path else "")
+        try:
+            delay = min(int(query.get("delay", ["0"])[0]), 2000)
+        except ValueError:
+            delay = 0
+        if delay > 0:
+            time.sleep(delay / 1000.0)
         parts = self.path.split("?", 1)[0].split("/")
         kind = parts[1] if len(parts) > 1 else ""
         key = parts[2] if len(parts) > 2 else ""
