@@ -15,6 +15,10 @@ std::wstring LogFilePath() {
   return kuvo::GetLogFolder() + platform::kPathSeparator + kLogFileName;
 }
 
+std::wstring RelaunchRecordPath() {
+  return kuvo::GetDataFolder() + platform::kPathSeparator + kRelaunchRecordName;
+}
+
 int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments, int show) {
   kuvo::Kuvotrace_Init(LogFilePath().c_str());
   kuvo::Kuvotrace_SetId(kTraceId);
@@ -27,7 +31,7 @@ int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments
     if (IsRunAsAdmin(*services.process)) {
       adapter->ResetKaerAdapterCfg();
     } else {
-      RunAsAdmin(*services.process, arguments, show);
+      RunAsAdmin(*services.process, arguments, show, RelaunchRecordPath());
     }
   }
   kuvo::Kuvotrace_UnInit();
