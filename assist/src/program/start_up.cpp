@@ -7,6 +7,7 @@
 #include "elevation.h"
 #include "kuvo_assist_module.h"
 #include "modify_adapter_info.h"
+#include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 
 namespace assist {
@@ -20,6 +21,10 @@ std::wstring RelaunchRecordPath() {
 }
 
 int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments, int show) {
+  // The program runs with administrator rights: its libraries come from its own folder and the
+  // system folder only.
+  kuvo::SetLibrarySearchFlags(platform::kLoadLibrarySearchApplicationDir |
+                              platform::kLoadLibrarySearchSystem32);
   kuvo::Kuvotrace_Init(LogFilePath().c_str());
   kuvo::Kuvotrace_SetId(kTraceId);
   kuvo::Kuvotrace_SetLevel(kTraceLevel);

@@ -11,6 +11,8 @@
 #include "elevation.h"
 #include "module_resources.h"
 #include "platform/process_services.h"
+#include "start_up.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -24,13 +26,13 @@ std::wstring ProgramPath() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"KuvoAssist.exe";
 }
 
-DWORD RunProgram(const std::wstring& arguments) {
-  const std::wstring program = ProgramPath();
+DWORD RunProgram(const std::wstring& arguments, const std::wstring& program = ProgramPath(),
+                 const wchar_t* folder = nullptr) {
   std::wstring line = L"\"" + program + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!::CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder,
                         &startup, &info)) {
     ADD_FAILURE() << "CreateProcessW: " << ::GetLastError();
     return 0xFFFFFFFFu;
@@ -137,6 +139,35 @@ TEST(ProgramWin, TheTypeLibraryIsKuvoAssistLibWWithNothingInIt) {
   EXPECT_EQ(std::wstring(L"KuvoAssistLibW"), name);
   ::SysFreeString(name);
   library->Release();
+}
+
+uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The program runs with administrator rights: a Kuvotrace.dll in the working folder (or on PATH)
+// is never loaded, only one beside the program or in the system folder.
+TEST(ProgramWin, AKuvotraceInTheWorkingFolderIsNotLoaded) {
+  const std::wstring bin = ProgramPath().substr(0, ProgramPath().find_last_of(L"\\/") + 1);
+  kuvo_test::TempFolder program_folder;
+  kuvo_test::TempFolder working;
+  const std::wstring program = program_folder.path().wstring() + L"\\KuvoAssist.exe";
+  ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), program.c_str(), FALSE));
+  const std::wstring planted = working.path().wstring() + L"\\Kuvotrace.dll";
+  ASSERT_TRUE(::CopyFileW((bin + L"Kuvotrace.dll").c_str(), planted.c_str(), FALSE));
+  const std::wstring log = assist::LogFilePath();
+
+  const uint64_t before = FileSize(log);
+  EXPECT_EQ(0u, RunProgram(L"", program, working.path().wstring().c_str()));
+  EXPECT_EQ(before, FileSize(log));  // logging stayed silent, the run went on
+
+  // The same program with the library beside it logs.
+  ASSERT_TRUE(::CopyFileW(planted.c_str(),
+                          (program_folder.path().wstring() + L"\\Kuvotrace.dll").c_str(), FALSE));
+  EXPECT_EQ(0u, RunProgram(L"", program, working.path().wstring().c_str()));
+  EXPECT_LT(before, FileSize(log));
 }
 
 TEST(ProgramWin, TheMarkerEventAnswersAlreadyExistsTheSecondTime) {
