@@ -244,7 +244,7 @@ TEST_F(ModifyAdapterInfoTest, RestartDoesNotRepeatAStaleChangeWhenItsParametersF
   EXPECT_FALSE(Phone()->enabled);
 }
 
-TEST_F(ModifyAdapterInfoTest, AnInstanceIdLongerThanItsBufferIsSkipped) {
+TEST_F(ModifyAdapterInfoTest, AnInstanceIdThatCannotBeReadIsLoggedEmptyAndMatchesNothing) {
   Load("phone-absent");
   platform::EmulatedDevice device;
   device.instance_id = L"USB\\VID_2C7C&PID_0125&MI_00\\" + std::wstring(120, L'A');
@@ -252,6 +252,8 @@ TEST_F(ModifyAdapterInfoTest, AnInstanceIdLongerThanItsBufferIsSkipped) {
   assist::CModifyAdapterInfo modify(machine_.Services());
   EXPECT_FALSE(modify.CheckEnableAdapter());
   EXPECT_TRUE(machine_.state_changes().empty());
+  EXPECT_TRUE(log_.Has("INFO  [0] CModifyAdapterInfo::CheckEnableAdapter: name:Net, instanceId1:"))
+      << log_.Text();
 }
 
 }  // namespace

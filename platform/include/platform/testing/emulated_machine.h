@@ -161,6 +161,9 @@ class EmulatedMachine {
   const EmulatedComCalls& com_calls() const;
   const std::vector<EmulatedStateChange>& state_changes() const;
   uint64_t slept_milliseconds() const;
+  // The buffer size given to each GetAdaptersInfo and GetNetworkParams call, in order.
+  const std::vector<uint32_t>& adapters_info_sizes() const;
+  const std::vector<uint32_t>& network_params_sizes() const;
 
   // What is still held: COM objects not released, device lists not destroyed, SAFEARRAYs not
   // destroyed, BSTRs not freed, COM initialisations of the calling thread not undone.
