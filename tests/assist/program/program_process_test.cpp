@@ -1,6 +1,8 @@
 // The program run as a process on an emulated machine, as Windows would start it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "elevation.h"
 #include "platform/testing/emulated_process.h"
 #include "program_run.h"
@@ -197,6 +199,31 @@ TEST(ProgramProcess, UnderTheSystemProfileTheLogGoesToTheUsersPersonalFolder) {
   EXPECT_EQ(0, run.Run({}));
   EXPECT_EQ(1u, Count(run.Log(personal), kFoundLine)) << run.Log(personal);
   EXPECT_TRUE(run.Log().empty());
+}
+
+// The program runs with administrator rights: a logging library in the working folder or on the
+// library path is never loaded, only one beside the program.
+TEST(ProgramProcess, AKuvotraceOutsideTheProgramsFolderIsNotLoaded) {
+  namespace fs = std::filesystem;
+  const fs::path bin = fs::path(KUVO_ASSIST_PROGRAM).parent_path();
+  kuvo_test::TempFolder program_folder;
+  kuvo_test::TempFolder planted;
+  fs::copy_file(KUVO_ASSIST_PROGRAM, program_folder.path() / "KuvoAssist");
+  fs::copy_file(bin / "libkuvo_platform.so", program_folder.path() / "libkuvo_platform.so");
+  fs::copy_file(bin / "libKuvotrace.so", planted.path() / "libKuvotrace.so");
+
+  ProgramRun run(kNotElevated, kConfigured);
+  run.set_program((program_folder.path() / "KuvoAssist").string());
+  run.set_working_folder(planted.narrow());
+  run.add_environment("LD_LIBRARY_PATH=" + planted.narrow());
+  EXPECT_EQ(0, run.Run({"/RegServer"}));
+  EXPECT_TRUE(run.Log().empty()) << run.Log();  // silent, and the run went on
+  EXPECT_NE(std::string::npos, run.Machine().find(std::string(kClassesRoot) + kTypeLibKey));
+
+  // Beside the program it is loaded.
+  fs::copy_file(bin / "libKuvotrace.so", program_folder.path() / "libKuvotrace.so");
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_EQ(1u, Count(run.Log(), kFoundLine)) << run.Log();
 }
 
 TEST(ProgramProcess, RegistrationWordsWithEitherPrefixAndAnyCase) {

@@ -52,6 +52,7 @@ bool WaitForProcess(int pid) {
 ProgramRun::ProgramRun(const std::string& process, const std::string& machine) {
   scenario_ = folder_.narrow() + "/phone.machine";
   documents_ = folder_.narrow() + "/Documents";
+  program_ = KUVO_ASSIST_PROGRAM;
   std::ofstream file(scenario_, std::ios::binary);
   file << "[process]\n" << process << "\n" << machine;
 }
@@ -65,7 +66,7 @@ int ProgramRun::Run(const std::vector<std::string>& arguments, int show) {
 }
 
 int ProgramRun::Start(const std::vector<std::string>& arguments, int show) {
-  std::vector<std::string> argv_text{KUVO_ASSIST_PROGRAM};
+  std::vector<std::string> argv_text{program_};
   argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : argv_text) argv.push_back(&argument[0]);
@@ -84,13 +85,20 @@ int ProgramRun::Start(const std::vector<std::string>& arguments, int show) {
   environment.push_back("KUVO_ASSIST_RUN_DIR=" + folder_.narrow());
   environment.push_back("XDG_DOCUMENTS_DIR=" + documents_);
   environment.push_back("KUVO_ASSIST_SHOW=" + std::to_string(show));
+  environment.insert(environment.end(), extra_environment_.begin(), extra_environment_.end());
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(&entry[0]);
   envp.push_back(nullptr);
 
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  if (!working_folder_.empty()) {
+    ::posix_spawn_file_actions_addchdir_np(&actions, working_folder_.c_str());
+  }
   pid_t pid = 0;
-  if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-  return pid;
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  ::posix_spawn_file_actions_destroy(&actions);
+  return spawned == 0 ? pid : -1;
 }
 
 int ProgramRun::Wait(int pid) {

@@ -48,12 +48,20 @@ class ProgramRun {
   // The documents folder the shell answers (XDG_DOCUMENTS_DIR); "<run folder>/Documents" unless
   // set.
   void set_documents(const std::string& folder) { documents_ = folder; }
+  // The program file started (the build's KuvoAssist unless set), the working folder it starts
+  // in (inherited unless set), and more "NAME=value" entries of its environment.
+  void set_program(const std::string& path) { program_ = path; }
+  void set_working_folder(const std::string& folder) { working_folder_ = folder; }
+  void add_environment(const std::string& entry) { extra_environment_.push_back(entry); }
   std::string run_folder() const { return folder_.narrow(); }
 
  private:
   kuvo_test::TempFolder folder_;
   std::string scenario_;
   std::string documents_;
+  std::string program_;
+  std::string working_folder_;
+  std::vector<std::string> extra_environment_;
   int prompt_ = -1;
 };
 
