@@ -178,6 +178,26 @@ TEST(ProgramWin, TheMarkerEventAnswersAlreadyExistsTheSecondTime) {
   EXPECT_EQ(183u, process.LastErrorCode());
 }
 
+TEST(ProgramWin, TheRelaunchRecordServices) {
+  platform::ProcessServices& process = platform::SystemProcessServices();
+  EXPECT_EQ(::GetCurrentProcessId(), process.GetCurrentProcessId());
+  const uint32_t parent = process.GetParentProcessId();
+  EXPECT_NE(0u, parent);
+  EXPECT_NE(process.GetCurrentProcessId(), parent);
+
+  kuvo_test::TempFolder folder;
+  const std::wstring record = folder.path().wstring() + L"\\KuvoAssist.relaunch";
+  ASSERT_TRUE(process.WriteSmallFile(record, "12345"));
+  ASSERT_TRUE(process.WriteSmallFile(record, "678"));  // replaced whole
+  std::string bytes;
+  ASSERT_TRUE(process.ReadSmallFile(record, 16, &bytes));
+  EXPECT_EQ("678", bytes);
+  ASSERT_TRUE(process.ReadSmallFile(record, 2, &bytes));
+  EXPECT_EQ("67", bytes);
+  EXPECT_FALSE(process.ReadSmallFile(record + L".missing", 16, &bytes));
+  EXPECT_EQ(2u, process.LastErrorCode());
+}
+
 TEST(ProgramWin, TheTokenAnswersFourBytes) {
   platform::ProcessServices& process = platform::SystemProcessServices();
   platform::ProcessToken token = nullptr;
