@@ -178,12 +178,25 @@ TEST(ProgramWin, TheMarkerEventAnswersAlreadyExistsTheSecondTime) {
   EXPECT_EQ(183u, process.LastErrorCode());
 }
 
+// Run by the next test in a process of its own: its parent is the process that the environment
+// names.
+TEST(ProgramWin, ParentIdOfAStartedProcess) {
+  wchar_t expected[16] = {};
+  if (::GetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID", expected, 16) == 0) {
+    GTEST_SKIP() << "started by the next test only";
+  }
+  EXPECT_EQ(std::to_wstring(platform::SystemProcessServices().GetParentProcessId()), expected);
+}
+
 TEST(ProgramWin, TheRelaunchRecordServices) {
   platform::ProcessServices& process = platform::SystemProcessServices();
   EXPECT_EQ(::GetCurrentProcessId(), process.GetCurrentProcessId());
-  const uint32_t parent = process.GetParentProcessId();
-  EXPECT_NE(0u, parent);
-  EXPECT_NE(process.GetCurrentProcessId(), parent);
+  wchar_t own[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, own, MAX_PATH);
+  ::SetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID",
+                            std::to_wstring(::GetCurrentProcessId()).c_str());
+  EXPECT_EQ(0u, RunProgram(L"--gtest_filter=ProgramWin.ParentIdOfAStartedProcess", own));
+  ::SetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID", nullptr);
 
   kuvo_test::TempFolder folder;
   const std::wstring record = folder.path().wstring() + L"\\KuvoAssist.relaunch";
