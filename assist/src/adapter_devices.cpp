@@ -29,8 +29,11 @@ bool CModifyAdapterInfo::WalkDevices(const wchar_t* function, const std::wstring
     wchar_t class_name[kNameSize] = {};
     if (!devices.ClassNameFromGuid(entry.class_guid, class_name, kNameSize, nullptr)) continue;
     if (std::wcscmp(class_name, kNetDeviceClass) != 0) continue;
+    // A failed read leaves the id empty: the line is written with it and nothing matches.
     wchar_t instance_id[kNameSize] = {};
-    if (!devices.GetDeviceInstanceId(list, entry, instance_id, kNameSize, nullptr)) continue;
+    if (!devices.GetDeviceInstanceId(list, entry, instance_id, kNameSize, nullptr)) {
+      instance_id[0] = L'\0';
+    }
     kuvo::TraceInfo(function, L"name:%s, instanceId1:%s", class_name, instance_id);
     if (std::wstring(instance_id).find(instance_prefix) == std::wstring::npos) continue;
     if (restart) {

@@ -13,6 +13,7 @@ constexpr const wchar_t* kCoreLibrary = L"Kuvocore.dll";
 
 std::atomic<const wchar_t*> g_trace_library{nullptr};
 std::atomic<const wchar_t*> g_core_library{nullptr};
+std::atomic<uint32_t> g_search_flags{0};
 
 const wchar_t* TraceLibrary() {
   const wchar_t* name = g_trace_library.load(std::memory_order_acquire);
@@ -27,7 +28,11 @@ const wchar_t* CoreLibrary() {
 // Loads `library` and looks `name` up, on every call. Null when either is missing.
 template <typename Function>
 Function* Bind(const wchar_t* library, const char* name) {
-  void* symbol = platform::FindExport(platform::LoadLibraryByName(library), name);
+  const uint32_t flags = g_search_flags.load(std::memory_order_acquire);
+  const platform::LibraryHandle handle = flags != 0
+                                             ? platform::LoadLibraryByNameFrom(library, flags)
+                                             : platform::LoadLibraryByName(library);
+  void* symbol = platform::FindExport(handle, name);
   return reinterpret_cast<Function*>(symbol);
 }
 
@@ -82,6 +87,10 @@ bool StopTimerEx(uint32_t id) {
 void RemoveTimerCallBack(Timer::ITimerEvent* sink) {
   using Remove = void(Timer::ITimerEvent*);
   if (auto* function = Bind<Remove>(CoreLibrary(), "RemoveTimerCallBack")) function(sink);
+}
+
+void SetLibrarySearchFlags(uint32_t flags) {
+  g_search_flags.store(flags, std::memory_order_release);
 }
 
 void SetLibraryNamesForTesting(const wchar_t* trace_library, const wchar_t* core_library) {

@@ -41,10 +41,10 @@ DeviceList EmulatedDevices::GetClassDevs(uint32_t flags) {
     SetLastErrorCode(kErrorInvalidParameter);
     return nullptr;
   }
+  // Every emulated device is attached, so DIGCF_PRESENT keeps them all: present means attached,
+  // enabled or not.
   auto list = std::make_unique<EmuDeviceList>();
-  for (size_t i = 0; i < state_->devices.size(); ++i) {
-    if ((flags & kDigcfPresent) == 0 || state_->devices[i].enabled) list->devices.push_back(i);
-  }
+  for (size_t i = 0; i < state_->devices.size(); ++i) list->devices.push_back(i);
   EmuDeviceList* handle = list.get();
   state_->lists[handle] = std::move(list);
   return reinterpret_cast<DeviceList>(handle);

@@ -5,6 +5,7 @@ namespace platform {
 
 ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapter>* adapters) {
   if (size == nullptr || adapters == nullptr) return kErrorInvalidParameter;
+  state_->adapters_info_sizes.push_back(*size);
   if (state_->faults.ShouldFail("GetAdaptersInfo")) {
     SetLastErrorCode(state_->faults.answer() != 0 ? state_->faults.answer()
                                                   : kErrorNotEnoughMemory);
@@ -39,6 +40,7 @@ ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapte
 
 ErrorCode EmulatedIpHelper::GetNetworkParams(uint32_t* size, NetworkParams* params) {
   if (size == nullptr || params == nullptr) return kErrorInvalidParameter;
+  state_->network_params_sizes.push_back(*size);
   if (state_->faults.ShouldFail("GetNetworkParams")) {
     SetLastErrorCode(state_->faults.answer() != 0 ? state_->faults.answer()
                                                   : kErrorNotEnoughMemory);

@@ -221,6 +221,14 @@ const std::vector<EmulatedStateChange>& EmulatedMachine::state_changes() const {
   return state_->state_changes;
 }
 
+const std::vector<uint32_t>& EmulatedMachine::adapters_info_sizes() const {
+  return state_->adapters_info_sizes;
+}
+
+const std::vector<uint32_t>& EmulatedMachine::network_params_sizes() const {
+  return state_->network_params_sizes;
+}
+
 uint64_t EmulatedMachine::slept_milliseconds() const {
   return state_->slept;
 }

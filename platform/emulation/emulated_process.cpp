@@ -3,13 +3,16 @@
 #include "platform/testing/emulated_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -86,6 +89,21 @@ std::string EventFileName(const std::wstring& name) {
   return file + ".lock";
 }
 
+bool IsVariable(const char* entry, const char* name) {
+  const size_t n = std::strlen(name);
+  return std::strncmp(entry, name, n) == 0 && entry[n] == '=';
+}
+
+// Blocks until the process `pid` has ended (at once when it has already).
+void WaitForProcessEnd(uint32_t pid) {
+  const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0);
+  if (fd < 0) return;
+  pollfd wait{static_cast<int>(fd), POLLIN, 0};
+  while (::poll(&wait, 1, -1) < 0 && errno == EINTR) {
+  }
+  ::close(static_cast<int>(fd));
+}
+
 int OpenLockFile(const std::string& path) {
   return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 }
@@ -119,9 +137,14 @@ bool SplitProcessScenario(const std::string& text, ProcessScenario* process, std
       ok = ParseYesNo(value, &process->elevated);
     } else if (key == "token") {
       ok = ParseYesNo(value, &process->token);
+    } else if (key == "slow_start") {
+      ok = ParseYesNo(value, &process->slow_start);
     } else if (key == "runas") {
-      process->runas_accepted = value == "accept";
-      ok = process->runas_accepted || ParseNumber(value, &process->runas_error);
+      process->runas_unelevated = value == "unelevated";
+      process->runas_asks = value == "ask";
+      process->runas_accepted = value == "accept" || process->runas_unelevated;
+      ok = process->runas_accepted || process->runas_asks ||
+           ParseNumber(value, &process->runas_error);
     } else {
       ok = false;
     }
@@ -139,9 +162,16 @@ std::string FormatProcessScenario(const ProcessScenario& process) {
           std::to_string((process.version >> 8) & 0xFF) + "\n";
   text += std::string("elevated = ") + (process.elevated ? "yes" : "no") + "\n";
   text += std::string("token = ") + (process.token ? "yes" : "no") + "\n";
-  text += "runas = " +
-          (process.runas_accepted ? std::string("accept") : std::to_string(process.runas_error)) +
-          "\n\n";
+  text += std::string("slow_start = ") + (process.slow_start ? "yes" : "no") + "\n";
+  std::string runas = std::to_string(process.runas_error);
+  if (process.runas_asks) {
+    runas = "ask";
+  } else if (process.runas_unelevated) {
+    runas = "unelevated";
+  } else if (process.runas_accepted) {
+    runas = "accept";
+  }
+  text += "runas = " + runas + "\n\n";
   return text;
 }
 
@@ -209,7 +239,14 @@ EmulatedProcess::EmulatedProcess(const ProcessScenario& scenario, std::string ru
     : scenario_(scenario),
       run_folder_(std::move(run_folder)),
       program_(std::move(program)),
-      arguments_(std::move(arguments)) {}
+      arguments_(std::move(arguments)) {
+  const char* parent = std::getenv(kParentVariable);
+  parent_ = parent != nullptr && *parent != '\0'
+                ? static_cast<uint32_t>(std::strtoul(parent, nullptr, 10))
+                : static_cast<uint32_t>(::getppid());
+  const char* slow = std::getenv(kSlowStartVariable);
+  if (slow != nullptr && std::strcmp(slow, "1") == 0) WaitForProcessEnd(parent_);
+}
 
 EmulatedProcess::~EmulatedProcess() {
   for (int fd : event_files_) ::close(fd);
@@ -301,8 +338,39 @@ std::wstring EmulatedProcess::GetCommandLine() {
   return Utf8ToWide(JoinCommandLine(all));
 }
 
+bool EmulatedProcess::AwaitPromptAnswer() {
+  const std::string fifo = run_folder_ + "/" + kRunasPromptName;
+  if (run_folder_.empty() || (::mkfifo(fifo.c_str(), 0600) != 0 && errno != EEXIST)) {
+    SetLastErrorCode(kErrorCancelled);
+    return false;
+  }
+  int fd = -1;
+  while ((fd = ::open(fifo.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR) {
+  }
+  std::string answer;
+  char buffer[64];
+  for (ssize_t n = 0; fd >= 0;) {
+    n = ::read(fd, buffer, sizeof(buffer));
+    if (n > 0) {
+      answer.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  if (fd >= 0) ::close(fd);
+  for (char& c : answer) c = c == '\n' ? ' ' : c;
+  answer = Trim(answer);
+  ErrorCode error = kErrorCancelled;
+  if (answer == "accept") return true;
+  if (!ParseNumber(answer, &error)) error = kErrorCancelled;
+  SetLastErrorCode(error);
+  return false;
+}
+
 bool EmulatedProcess::ShellExecuteEx(const ShellExecuteRequest& request) {
-  if (request.verb == L"runas" && !scenario_.runas_accepted) {
+  const bool runas = request.verb == L"runas";
+  if (runas && scenario_.runas_asks && !AwaitPromptAnswer()) return false;
+  if (runas && !scenario_.runas_accepted && !scenario_.runas_asks) {
     SetLastErrorCode(scenario_.runas_error);
     return false;
   }
@@ -318,16 +386,21 @@ bool EmulatedProcess::ShellExecuteEx(const ShellExecuteRequest& request) {
   for (std::string& argument : arguments) argv.push_back(&argument[0]);
   argv.push_back(nullptr);
 
-  // The started process sees the environment of this one, with an elevated token for "runas".
+  // The started process sees the environment of this one, with an elevated token for "runas"
+  // (unless the scenario starts it unelevated), and this process as its parent.
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, kElevatedVariable, std::strlen(kElevatedVariable)) == 0 &&
-        (*entry)[std::strlen(kElevatedVariable)] == '=') {
+    if (IsVariable(*entry, kElevatedVariable) || IsVariable(*entry, kParentVariable) ||
+        IsVariable(*entry, kSlowStartVariable)) {
       continue;
     }
     environment.emplace_back(*entry);
   }
-  if (request.verb == L"runas") environment.push_back(std::string(kElevatedVariable) + "=1");
+  if (runas && !scenario_.runas_unelevated) {
+    environment.push_back(std::string(kElevatedVariable) + "=1");
+  }
+  environment.push_back(std::string(kParentVariable) + "=" + std::to_string(::getpid()));
+  if (runas && scenario_.slow_start) environment.push_back(std::string(kSlowStartVariable) + "=1");
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(&entry[0]);
   envp.push_back(nullptr);
@@ -344,6 +417,51 @@ bool EmulatedProcess::ShellExecuteEx(const ShellExecuteRequest& request) {
     log << pid << '\t' << WideToUtf8(request.verb) << '\t' << request.show << '\t' << parameters
         << '\n';
   }
+  SetLastErrorCode(kErrorSuccess);
+  return true;
+}
+
+uint32_t EmulatedProcess::GetCurrentProcessId() {
+  return static_cast<uint32_t>(::getpid());
+}
+
+uint32_t EmulatedProcess::GetParentProcessId() {
+  return parent_;
+}
+
+bool EmulatedProcess::WriteSmallFile(const std::wstring& path, const std::string& bytes) {
+  const int fd = ::open(WideToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    SetLastErrorCode(FromErrno(errno));
+    return false;
+  }
+  const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+  const int error = errno;
+  ::close(fd);
+  if (written != static_cast<ssize_t>(bytes.size())) {
+    SetLastErrorCode(FromErrno(error));
+    return false;
+  }
+  SetLastErrorCode(kErrorSuccess);
+  return true;
+}
+
+bool EmulatedProcess::ReadSmallFile(const std::wstring& path, uint32_t limit, std::string* bytes) {
+  const int fd = ::open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    SetLastErrorCode(FromErrno(errno));
+    return false;
+  }
+  bytes->assign(limit, '\0');
+  const ssize_t n = limit == 0 ? 0 : ::read(fd, &(*bytes)[0], limit);
+  const int error = errno;
+  ::close(fd);
+  if (n < 0) {
+    bytes->clear();
+    SetLastErrorCode(FromErrno(error));
+    return false;
+  }
+  bytes->resize(static_cast<size_t>(n));
   SetLastErrorCode(kErrorSuccess);
   return true;
 }

@@ -65,6 +65,8 @@ struct MachineState {
   EmulatedComCalls com_calls;
   std::vector<EmulatedStateChange> state_changes;
   uint64_t slept = 0;
+  std::vector<uint32_t> adapters_info_sizes;  // the buffer size of each GetAdaptersInfo call
+  std::vector<uint32_t> network_params_sizes;
 
   std::map<std::thread::id, std::pair<int, uint32_t>> com_threads;  // depth, model
   bool security_set = false;

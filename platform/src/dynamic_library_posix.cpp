@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <gnu/libc-version.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -74,7 +75,46 @@ std::string OwnModuleFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The running program's folder, with a trailing '/'.
+std::string ProgramFolder() {
+  char self[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  return n > 0 ? FolderOf(std::string(self, static_cast<size_t>(n))) : std::string();
+}
+
+// The folder of the C library, the system's own libraries, with a trailing '/'.
+std::string SystemFolder() {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&gnu_get_libc_version), &info) || !info.dli_fname ||
+      info.dli_fname[0] != '/') {
+    return std::string();
+  }
+  return FolderOf(info.dli_fname);
+}
+
 }  // namespace
+
+LibraryHandle LoadLibraryByNameFrom(const wchar_t* file_name, uint32_t search_flags) {
+  internal::CountLibraryLoad();
+  if (!file_name || !*file_name) return nullptr;
+  const std::string name = SystemFileName(ToUtf8(file_name));
+  if (name.find('/') != std::string::npos) {
+    return name[0] == '/' ? dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+  }
+  std::string folders[2];
+  if (search_flags & kLoadLibrarySearchApplicationDir) folders[0] = ProgramFolder();
+  if (search_flags & kLoadLibrarySearchSystem32) folders[1] = SystemFolder();
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    if (void* handle = dlopen((folder + name).c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+  }
+  return nullptr;
+}
 
 LibraryHandle LoadLibraryByName(const wchar_t* file_name) {
   internal::CountLibraryLoad();

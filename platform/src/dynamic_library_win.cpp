@@ -11,6 +11,12 @@ LibraryHandle LoadLibraryByName(const wchar_t* file_name) {
   return ::LoadLibraryW(file_name);
 }
 
+LibraryHandle LoadLibraryByNameFrom(const wchar_t* file_name, uint32_t search_flags) {
+  internal::CountLibraryLoad();
+  if (!file_name || !*file_name) return nullptr;
+  return ::LoadLibraryExW(file_name, nullptr, search_flags);
+}
+
 void* FindExport(LibraryHandle library, const char* export_name) {
   if (!library || !export_name) return nullptr;
   FARPROC proc = ::GetProcAddress(static_cast<HMODULE>(library), export_name);

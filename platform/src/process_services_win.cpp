@@ -2,6 +2,7 @@
 #include <windows.h>
 // After windows.h.
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include "platform/process_services.h"
 
@@ -64,6 +65,55 @@ class Win32ProcessServices final : public ProcessServices {
     info.lpDirectory = nullptr;
     info.nShow = request.show;
     return ::ShellExecuteExW(&info) != FALSE;
+  }
+
+  uint32_t GetCurrentProcessId() override {
+    return ::GetCurrentProcessId();
+  }
+
+  uint32_t GetParentProcessId() override {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const DWORD self = ::GetCurrentProcessId();
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    DWORD parent = 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+         more = ::Process32NextW(snapshot, &entry)) {
+      if (entry.th32ProcessID == self) {
+        parent = entry.th32ParentProcessID;
+        break;
+      }
+    }
+    ::CloseHandle(snapshot);
+    return parent;
+  }
+
+  bool WriteSmallFile(const std::wstring& path, const std::string& bytes) override {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    ::SetLastError(error);
+    return ok != FALSE && written == bytes.size();
+  }
+
+  bool ReadSmallFile(const std::wstring& path, uint32_t limit, std::string* bytes) override {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes->assign(limit, '\0');
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(file, &(*bytes)[0], limit, &read, nullptr);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    ::SetLastError(error);
+    bytes->resize(ok != FALSE ? read : 0);
+    return ok != FALSE;
   }
 
   uint32_t GetCurrentThreadId() override {

@@ -167,5 +167,26 @@ TEST_F(AdapterRegistryTest, InfoByInstanceIdFailures) {
   ExpectNothingHeld();
 }
 
+TEST_F(AdapterRegistryTest, InfoByInstanceIdLogsUnderItsOwnNameAndIsSilentWithoutInterfaceKey) {
+  assist::CModifyAdapterInfo modify(machine_.Services());
+  assist::AdapterInfo info;
+  machine_.faults().FailNamedCall("RegOpenKeyExW", 1, 5);
+  EXPECT_FALSE(modify.GetAdapterInfoByInstanceID(&info, assist::kPhoneInstancePrefix,
+                                                 assist::kPhoneAdapterDescription));
+  EXPECT_EQ(log_.Lines(),
+            std::vector<std::string>{"ERROR [0] CModifyAdapterInfo::GetAdapterInfoByInstanceID: "
+                                     "RegOpenKeyEx Failed, Err:5"});
+
+  // The adapter passes the walk but has no TCP/IP interface key: false, nothing logged.
+  ASSERT_EQ(platform::DeleteRegistryTree(platform::RootKey(platform::RegistryRoot::kLocalMachine),
+                                         InterfaceKey(kPhoneGuid).c_str()),
+            0u);
+  EXPECT_FALSE(modify.GetAdapterInfoByInstanceID(&info, assist::kPhoneInstancePrefix,
+                                                 assist::kPhoneAdapterDescription));
+  EXPECT_EQ(log_.Lines().size(), 1u) << log_.Text();
+  EXPECT_EQ(machine_.faults().CountOf("GetNetworkParams"), 0u);
+  ExpectNothingHeld();
+}
+
 }  // namespace
 }  // namespace assist_test

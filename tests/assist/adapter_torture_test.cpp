@@ -94,6 +94,22 @@ TEST_F(TortureTest, CheckKaerAdapterCfg) {
       });
 }
 
+// The first asks use the x86 record sizes: one IP_ADAPTER_INFO (648 bytes), one FIXED_INFO (584);
+// the shipped scenario's two adapters, and its second DNS server (one more IP_ADDR_STRING of 40
+// bytes), then take exactly one more ask of the reported size.
+TEST_F(TortureTest, TheFirstAsksUseTheRecordSizes) {
+  EXPECT_EQ(Count("phone-configured",
+                  [](assist::CModifyAdapterInfo& m) { return m.CheckKaerAdapterCfg(); }),
+            (std::vector<std::string>{"GetAdaptersInfo", "GetAdaptersInfo"}));
+  EXPECT_EQ(machine_.adapters_info_sizes(), (std::vector<uint32_t>{648, 2 * 648}));
+  Count("phone-configured", [](assist::CModifyAdapterInfo& m) {
+    assist::AdapterInfo info;
+    return m.GetAdapterInfoByInstanceID(&info, assist::kPhoneInstancePrefix,
+                                        assist::kPhoneAdapterDescription);
+  });
+  EXPECT_EQ(machine_.network_params_sizes(), (std::vector<uint32_t>{584, 584 + 40}));
+}
+
 TEST_F(TortureTest, ResetKaerAdapterCfg) {
   Torture(
       "phone-misconfigured",

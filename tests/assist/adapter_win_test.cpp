@@ -54,10 +54,10 @@ TEST_F(AdapterWinTest, StructureSizesComeFromTheRealStructures) {
   static_assert(sizeof(SP_DEVINFO_DATA) == 32, "x64 device entry");
 #else
   static_assert(sizeof(SP_DEVINFO_DATA) == 28, "x86 device entry");
-  // The system's record is 648 bytes with 64-bit lease times; mingw's 32-bit time_t makes its
-  // structure 640. Every field before the lease times (all that is read) lies alike, and the
-  // records are walked by their links, so the smaller size only costs a second ask.
+  // The system's record is 648 bytes: the build's 64-bit time_t gives the lease times the
+  // system's layout.
   static_assert(offsetof(IP_ADAPTER_INFO, LeaseObtained) == 632, "x86 adapter record");
+  static_assert(sizeof(IP_ADAPTER_INFO) == 648, "x86 adapter record");
   static_assert(sizeof(FIXED_INFO) == 584, "x86 network parameters");
 #endif
 }

@@ -183,12 +183,20 @@ TEST_F(ModifyAdapterInfoTest, ClassNameInOtherLetterCaseDoesNotMatch) {
   for (const std::string& line : log_.Lines()) EXPECT_EQ(line.find("VID_2C7C"), std::string::npos);
 }
 
-TEST_F(ModifyAdapterInfoTest, DisabledPhoneIsNotPresentButItsCheckFailsAndRepairRevivesNothing) {
-  Load("phone-misconfigured");
+// SetupDiGetClassDevs with DIGCF_PRESENT lists the devices that are attached, enabled or not
+// (https://learn.microsoft.com/en-us/windows/win32/api/setupapi/nf-setupapi-setupdigetclassdevsw):
+// the enable step finds a disabled phone, whose adapter is missing from the IP helper's list
+// until then.
+TEST_F(ModifyAdapterInfoTest, ADisabledPhoneIsPresentAndTheEnableStepBringsItsAdapterBack) {
+  Load("phone-configured");
   Phone()->enabled = false;
   assist::CModifyAdapterInfo modify(machine_.Services());
-  EXPECT_FALSE(modify.CheckEnableAdapter());
-  EXPECT_FALSE(modify.CheckKaerAdapterCfg());
+  assist::AdapterInfo info;
+  EXPECT_FALSE(modify.GetAdapterInfoByDescription(&info, assist::kPhoneAdapterDescription));
+  EXPECT_TRUE(modify.CheckEnableAdapter());
+  EXPECT_TRUE(log_.Has(kPhoneWalkLine)) << log_.Text();
+  EXPECT_TRUE(Phone()->enabled);
+  EXPECT_TRUE(modify.CheckKaerAdapterCfg());
 }
 
 TEST_F(ModifyAdapterInfoTest, DeviceAbsentPathStepByStep) {
@@ -236,7 +244,7 @@ TEST_F(ModifyAdapterInfoTest, RestartDoesNotRepeatAStaleChangeWhenItsParametersF
   EXPECT_FALSE(Phone()->enabled);
 }
 
-TEST_F(ModifyAdapterInfoTest, AnInstanceIdLongerThanItsBufferIsSkipped) {
+TEST_F(ModifyAdapterInfoTest, AnInstanceIdThatCannotBeReadIsLoggedEmptyAndMatchesNothing) {
   Load("phone-absent");
   platform::EmulatedDevice device;
   device.instance_id = L"USB\\VID_2C7C&PID_0125&MI_00\\" + std::wstring(120, L'A');
@@ -244,6 +252,8 @@ TEST_F(ModifyAdapterInfoTest, AnInstanceIdLongerThanItsBufferIsSkipped) {
   assist::CModifyAdapterInfo modify(machine_.Services());
   EXPECT_FALSE(modify.CheckEnableAdapter());
   EXPECT_TRUE(machine_.state_changes().empty());
+  EXPECT_TRUE(log_.Has("INFO  [0] CModifyAdapterInfo::CheckEnableAdapter: name:Net, instanceId1:"))
+      << log_.Text();
 }
 
 }  // namespace

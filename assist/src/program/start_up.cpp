@@ -7,6 +7,7 @@
 #include "elevation.h"
 #include "kuvo_assist_module.h"
 #include "modify_adapter_info.h"
+#include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 
 namespace assist {
@@ -15,7 +16,15 @@ std::wstring LogFilePath() {
   return kuvo::GetLogFolder() + platform::kPathSeparator + kLogFileName;
 }
 
+std::wstring RelaunchRecordPath() {
+  return kuvo::GetDataFolder() + platform::kPathSeparator + kRelaunchRecordName;
+}
+
 int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments, int show) {
+  // The program runs with administrator rights: its libraries come from its own folder and the
+  // system folder only.
+  kuvo::SetLibrarySearchFlags(platform::kLoadLibrarySearchApplicationDir |
+                              platform::kLoadLibrarySearchSystem32);
   kuvo::Kuvotrace_Init(LogFilePath().c_str());
   kuvo::Kuvotrace_SetId(kTraceId);
   kuvo::Kuvotrace_SetLevel(kTraceLevel);
@@ -27,7 +36,7 @@ int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments
     if (IsRunAsAdmin(*services.process)) {
       adapter->ResetKaerAdapterCfg();
     } else {
-      RunAsAdmin(*services.process, arguments, show);
+      RunAsAdmin(*services.process, arguments, show, RelaunchRecordPath());
     }
   }
   kuvo::Kuvotrace_UnInit();

@@ -26,5 +26,7 @@ int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments
 
 // The log file: the log folder followed by "\\KuvoPhone.log" (the platform's separator).
 std::wstring LogFilePath();
+// The relaunch record (elevation.h) in the product's data folder.
+std::wstring RelaunchRecordPath();
 
 }  // namespace assist

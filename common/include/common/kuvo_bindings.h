@@ -30,6 +30,14 @@ bool StartTimerEx(uint32_t id, uint32_t interval_ms, Timer::ITimerEvent* sink);
 bool StopTimerEx(uint32_t id);
 void RemoveTimerCallBack(Timer::ITimerEvent* sink);
 
+// Where the libraries are searched, for every later call of this module's bindings. By default
+// LoadLibraryW's search, which the process's owner sets (a host decides it for its process). A
+// program that runs with administrator rights passes platform::kLoadLibrarySearchApplicationDir
+// | platform::kLoadLibrarySearchSystem32 before its first call: the libraries are then loaded by
+// the same names with LoadLibraryExW from its own folder and the system folder only, so a copy
+// planted in the current folder or on PATH is never loaded. 0 restores the default.
+void SetLibrarySearchFlags(uint32_t flags);
+
 // The file names loaded, "Kuvotrace.dll" and "Kuvocore.dll" unless a test replaced them to
 // point the bindings at a missing or different library. Null restores a default. The strings
 // must outlive their use.

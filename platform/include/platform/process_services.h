@@ -1,6 +1,6 @@
 // The process services of KuvoAssist's start-up, in the calls' own shape: the Windows version,
 // the process token's elevation, named events, ShellExecuteExW, the program's own path, the
-// process command line and sleeping.
+// process command line, the process ids, small files and sleeping.
 //
 // Calls that Windows answers with a last error set it here too (LastErrorCode). On Windows
 // SystemProcessServices() gives the real APIs; elsewhere an emulation
@@ -63,6 +63,19 @@ class ProcessServices {
   // ShellExecuteExW; does not wait for the started process and keeps no handle to it. False
   // with the last error set on failure.
   virtual bool ShellExecuteEx(const ShellExecuteRequest& request) = 0;
+
+  // GetCurrentProcessId().
+  virtual uint32_t GetCurrentProcessId() = 0;
+  // The id of the process that created this one, as the system recorded it at creation
+  // (th32ParentProcessID of this process's Toolhelp entry). It stays known after that process
+  // has ended; a process started through "runas" has the one that asked as its parent. 0 when
+  // it cannot be found.
+  virtual uint32_t GetParentProcessId() = 0;
+
+  // A small file: replaced whole by `bytes` (CreateFileW CREATE_ALWAYS, WriteFile), or read up
+  // to `limit` bytes. False (last error set) on failure.
+  virtual bool WriteSmallFile(const std::wstring& path, const std::string& bytes) = 0;
+  virtual bool ReadSmallFile(const std::wstring& path, uint32_t limit, std::string* bytes) = 0;
 
   // GetCurrentThreadId().
   virtual uint32_t GetCurrentThreadId() = 0;

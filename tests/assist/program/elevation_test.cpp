@@ -9,6 +9,8 @@ namespace {
 
 using assist_test::FakeProcess;
 
+constexpr wchar_t kRecord[] = L"C:\\Users\\u\\Documents\\Kuvo 10.0\\KuvoAssist.relaunch";
+
 TEST(IsRunAsAdmin, TheTokenDecidesFromVistaOn) {
   FakeProcess process;
   process.version = 0x0006;  // 6.0
@@ -53,7 +55,7 @@ TEST(IsRunAsAdmin, FailuresAnswerFalse) {
 
 TEST(RunAsAdmin, LaunchesOnceWithRunasTheSameArgumentsAndShowCommand) {
   FakeProcess process;
-  EXPECT_TRUE(RunAsAdmin(process, L"/RegServer \"a b\"", 5));
+  EXPECT_TRUE(RunAsAdmin(process, L"/RegServer \"a b\"", 5, kRecord));
   ASSERT_EQ(1u, process.events.size());
   EXPECT_EQ(L"{1EDD4F3B-4516-418E-904B-651616C37827}", process.events[0]);
   ASSERT_EQ(1u, process.launches.size());
@@ -69,9 +71,9 @@ TEST(RunAsAdmin, LaunchesOnceWithRunasTheSameArgumentsAndShowCommand) {
 TEST(RunAsAdmin, AnExistingMarkerStopsTheRelaunch) {
   FakeProcess process;
   process.event_error = platform::kErrorAlreadyExists;
-  EXPECT_FALSE(RunAsAdmin(process, L"", 1));
+  EXPECT_FALSE(RunAsAdmin(process, L"", 1, kRecord));
   process.event_error = platform::kErrorAccessDenied;  // any error after the call
-  EXPECT_FALSE(RunAsAdmin(process, L"", 1));
+  EXPECT_FALSE(RunAsAdmin(process, L"", 1, kRecord));
   EXPECT_TRUE(process.launches.empty());
   EXPECT_TRUE(process.sleeps.empty());
 }
@@ -81,20 +83,59 @@ TEST(RunAsAdmin, OnlyDeclinedAndNotFoundAreFailures) {
     FakeProcess process;
     process.shell_succeeds = false;
     process.shell_error = error;
-    EXPECT_FALSE(RunAsAdmin(process, L"", 1)) << error;
+    EXPECT_FALSE(RunAsAdmin(process, L"", 1, kRecord)) << error;
     EXPECT_TRUE(process.sleeps.empty());
   }
   FakeProcess process;
   process.shell_succeeds = false;
   process.shell_error = platform::kErrorAccessDenied;
-  EXPECT_TRUE(RunAsAdmin(process, L"", 1));
+  EXPECT_TRUE(RunAsAdmin(process, L"", 1, kRecord));
   EXPECT_EQ(std::vector<uint32_t>{100}, process.sleeps);
+}
+
+TEST(RunAsAdmin, TheRelaunchedInstanceLaunchesNothing) {
+  FakeProcess first;
+  first.process_id = 4100;
+  EXPECT_TRUE(RunAsAdmin(first, L"/x", 1, kRecord));
+  EXPECT_EQ("4100", first.files[kRecord]);  // written before the launch
+
+  // The relaunched instance finds its parent in the record, whatever its elevation.
+  FakeProcess relaunched;
+  relaunched.files = first.files;
+  relaunched.process_id = 4200;
+  relaunched.parent_id = 4100;
+  EXPECT_FALSE(RunAsAdmin(relaunched, L"/x", 1, kRecord));
+  EXPECT_TRUE(relaunched.launches.empty());
+  EXPECT_EQ(1u, relaunched.events.size());  // it still holds the marker while it runs
+
+  // Another start, by another parent, relaunches; so does one with an unknown parent.
+  for (uint32_t parent : {3900u, 0u}) {
+    FakeProcess later;
+    later.files = first.files;
+    later.parent_id = parent;
+    EXPECT_TRUE(RunAsAdmin(later, L"", 1, kRecord)) << parent;
+    EXPECT_EQ(1u, later.launches.size());
+  }
+  // A record that is not a process id names nobody.
+  for (const char* text : {"", "41OO", "99999999999", "4100 "}) {
+    FakeProcess other;
+    other.parent_id = 4100;
+    other.files[kRecord] = text;
+    EXPECT_TRUE(RunAsAdmin(other, L"", 1, kRecord)) << text;
+  }
+}
+
+TEST(RunAsAdmin, NoRecordNoLaunch) {
+  FakeProcess process;
+  process.files_writable = false;
+  EXPECT_FALSE(RunAsAdmin(process, L"", 1, kRecord));
+  EXPECT_TRUE(process.launches.empty());
 }
 
 TEST(RunAsAdmin, APathOfTheLongestLengthIsCutAtTheLimit) {
   FakeProcess process;
   process.path = std::wstring(400, L'x');
-  EXPECT_TRUE(RunAsAdmin(process, L"", 1));
+  EXPECT_TRUE(RunAsAdmin(process, L"", 1, kRecord));
   ASSERT_EQ(1u, process.launches.size());
   EXPECT_EQ(platform::kMaxPath - 1, process.launches[0].file.size());
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ class FakeProcess : public platform::ProcessServices {
   platform::ErrorCode shell_error = platform::kErrorSuccess;
   std::wstring path = L"C:\\Program Files\\Kuvo\\KuvoAssist.exe";
   std::wstring command_line = L"\"C:\\Program Files\\Kuvo\\KuvoAssist.exe\"";
+  uint32_t process_id = 4100;
+  uint32_t parent_id = 3900;
+  bool files_writable = true;
+  std::map<std::wstring, std::string> files;
 
   int tokens_opened = 0;
   int tokens_closed = 0;
@@ -63,6 +68,19 @@ class FakeProcess : public platform::ProcessServices {
     launches.push_back(request);
     if (!shell_succeeds) return Fail(shell_error);
     last_error = platform::kErrorSuccess;
+    return true;
+  }
+  uint32_t GetCurrentProcessId() override { return process_id; }
+  uint32_t GetParentProcessId() override { return parent_id; }
+  bool WriteSmallFile(const std::wstring& file, const std::string& bytes) override {
+    if (!files_writable) return Fail(platform::kErrorAccessDenied);
+    files[file] = bytes;
+    return true;
+  }
+  bool ReadSmallFile(const std::wstring& file, uint32_t limit, std::string* bytes) override {
+    const auto found = files.find(file);
+    if (found == files.end()) return Fail(platform::kErrorFileNotFound);
+    *bytes = found->second.substr(0, limit);
     return true;
   }
   uint32_t GetCurrentThreadId() override { return 4242; }

@@ -1,6 +1,8 @@
 // The program run as a process on an emulated machine, as Windows would start it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "elevation.h"
 #include "platform/testing/emulated_process.h"
 #include "program_run.h"
@@ -26,10 +28,11 @@ std::string Phone(const std::string& settings) {
 }
 
 const std::string kConfigured = Phone("address = 192.168.225.5\nmask = 255.255.255.0\ngateway =\n");
-const std::string kWrong = Phone(
+const std::string kWrongSettings =
     "dhcp = yes\ndhcp_address = 192.168.225.34\ndhcp_mask = 255.255.0.0\n"
     "dhcp_gateway = 192.168.225.1\naddress = 192.168.225.34\nmask = 255.255.0.0\n"
-    "gateway = 192.168.225.1\n");
+    "gateway = 192.168.225.1\n";
+const std::string kWrong = Phone(kWrongSettings);
 
 constexpr char kEnableLine[] =
     "INFO  [22521] CModifyAdapterInfo::CheckEnableAdapter: name:Net, "
@@ -64,7 +67,7 @@ TEST(ProgramProcess, AConfiguredAdapterIsLeftAlone) {
 
 TEST(ProgramProcess, AWrongAdapterWithoutElevationRelaunchesOnceAndTheSecondInstanceRepairs) {
   ProgramRun run(kNotElevated, kWrong);
-  // The first instance ends without waiting: the second one cannot touch the machine before.
+  // The first instance ends without waiting for the second.
   EXPECT_EQ(0, run.Run({"/Embedding", "a b"}, 7));
   const std::vector<Launch> launches = run.Launches();
   ASSERT_EQ(1u, launches.size());
@@ -82,22 +85,42 @@ TEST(ProgramProcess, AWrongAdapterWithoutElevationRelaunchesOnceAndTheSecondInst
 }
 
 TEST(ProgramProcess, ASecondInstanceDoesNotRelaunchWhileTheFirstHoldsTheMarker) {
-  ProgramRun run(kNotElevated, kWrong);
-  // This process stands for the first instance: it holds the marker event.
-  platform::EmulatedProcess first({}, run.run_folder(), "first", {});
-  ASSERT_NE(nullptr, first.CreateNamedEvent(false, false, assist::kRelaunchEventName));
-  ASSERT_EQ(platform::kErrorSuccess, first.LastErrorCode());
+  ProgramRun run("elevated = no\nrunas = ask\n", kWrong);
+  const int first = run.Start({});
+  run.AwaitPrompt();  // the first instance holds the marker while the user is asked
 
+  // Meanwhile a second start runs to its end: no relaunch, and its word is handled.
   EXPECT_EQ(0, run.Run({"/RegServer"}));
   EXPECT_TRUE(run.Launches().empty());
-  EXPECT_FALSE(Repaired(run.Machine()));
-  // The program handled its word even so.
   EXPECT_NE(std::string::npos, run.Machine().find(std::string(kClassesRoot) + kTypeLibKey));
 
-  // The marker is still there for anyone else who asks.
-  platform::EmulatedProcess second({}, run.run_folder(), "second", {});
-  ASSERT_NE(nullptr, second.CreateNamedEvent(false, false, assist::kRelaunchEventName));
-  EXPECT_EQ(platform::kErrorAlreadyExists, second.LastErrorCode());
+  run.AnswerPrompt("accept");
+  EXPECT_EQ(0, run.Wait(first));
+  EXPECT_TRUE(run.WaitForLaunched());
+  EXPECT_EQ(1u, run.Launches().size());
+  EXPECT_EQ((std::vector<long long>{0, 0, 0}), run.ExitCodes());
+  // Each process wrote back its own changes: the registration and the repair both stay.
+  EXPECT_TRUE(Repaired(run.Machine())) << run.Machine();
+  EXPECT_NE(std::string::npos, run.Machine().find(std::string(kClassesRoot) + kTypeLibKey));
+}
+
+TEST(ProgramProcess, ARelaunchChainHoldsOneRelaunchWhateverTheRelaunchedInstanceFinds) {
+  // The relaunched instance is not elevated either: its token cannot be opened, "runas" starts
+  // it unelevated (a standard user with the prompt switched off), or the system is older than
+  // Vista, where no token counts as elevated. It starts its work after its parent has ended and
+  // released the marker.
+  for (const char* process : {"token = no\nrunas = accept\n", "elevated = no\nrunas = unelevated\n",
+                              "version = 5.1\nelevated = yes\nrunas = accept\n"}) {
+    SCOPED_TRACE(process);
+    ProgramRun run(std::string(process) + "slow_start = yes\n", kWrong);
+    EXPECT_EQ(0, run.Run({"/Embedding"}, 3));
+    EXPECT_TRUE(run.WaitForLaunched());
+    ASSERT_EQ(1u, run.Launches().size());
+    EXPECT_EQ("/Embedding", run.Launches()[0].parameters);
+    EXPECT_EQ((std::vector<long long>{0, 0}), run.ExitCodes());
+    EXPECT_FALSE(Repaired(run.Machine()));
+    EXPECT_EQ(0u, Count(run.Log(), "ResetAdapterState"));
+  }
 }
 
 TEST(ProgramProcess, AWrongAdapterWhenElevatedIsRepairedOnceAndTheWordIsStillHandled) {
@@ -136,10 +159,71 @@ TEST(ProgramProcess, DecliningElevationMeansNoRelaunch) {
   EXPECT_EQ(0u, Count(run.Log(), "ResetAdapterState"));
 }
 
-TEST(ProgramProcess, BeforeVistaNoTokenIsElevated) {
-  ProgramRun run("version = 5.1\nelevated = yes\nrunas = 1223\n", kWrong);
+// A disabled device is present (SetupDiGetClassDevs with DIGCF_PRESENT lists devices that are
+// attached, enabled or not: https://learn.microsoft.com/en-us/windows/win32/api/setupapi/
+// nf-setupapi-setupdigetclassdevsw), so the start-up enables the phone before it checks it.
+TEST(ProgramProcess, ADisabledConfiguredPhoneIsEnabledAndLeftAlone) {
+  ProgramRun run(kNotElevated, Phone("enabled = no\naddress = 192.168.225.5\n"
+                                     "mask = 255.255.255.0\ngateway =\n"));
   EXPECT_EQ(0, run.Run({}));
-  EXPECT_FALSE(Repaired(run.Machine()));
+  EXPECT_TRUE(run.Launches().empty());
+  const std::string block = AdapterBlock(run.Machine(), kPhoneGuid);
+  EXPECT_NE(std::string::npos, block.find("enabled = yes\n")) << block;
+  EXPECT_NE(std::string::npos, block.find("address = 192.168.225.5\n")) << block;
+  EXPECT_EQ(1u, Count(run.Log(), kEnableLine)) << run.Log();
+  EXPECT_EQ(1u, Count(run.Log(), kFoundLine)) << run.Log();
+  EXPECT_EQ(0u, Count(run.Log(), "ResetAdapterState"));
+}
+
+TEST(ProgramProcess, ADisabledMisconfiguredPhoneIsEnabledAndRepaired) {
+  ProgramRun run(kElevated, Phone("enabled = no\n" + kWrongSettings));
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_TRUE(run.Launches().empty());
+  EXPECT_TRUE(Repaired(run.Machine())) << run.Machine();
+  EXPECT_NE(std::string::npos, AdapterBlock(run.Machine(), kPhoneGuid).find("enabled = yes\n"));
+  EXPECT_EQ(1u, Count(run.Log(), kEnableLine)) << run.Log();
+  EXPECT_EQ(1u, Count(run.Log(), kRestartLine)) << run.Log();
+}
+
+TEST(ProgramProcess, UnderTheSystemProfileTheLogGoesToTheUsersPersonalFolder) {
+  // The shell answers the system profile's documents folder; the current user's "Personal"
+  // shell folder takes its place.
+  kuvo_test::TempFolder user;
+  const std::string personal = user.narrow() + "/My Documents";
+  ProgramRun run(kNotElevated,
+                 kConfigured +
+                     "\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                     "Explorer\\Shell Folders]\n\"Personal\"=sz:\"" +
+                     personal + "\"\n");
+  run.set_documents(run.run_folder() + "/config/systemprofile/Documents");
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_EQ(1u, Count(run.Log(personal), kFoundLine)) << run.Log(personal);
+  EXPECT_TRUE(run.Log().empty());
+}
+
+// The program runs with administrator rights: a logging library in the working folder or on the
+// library path is never loaded, only one beside the program.
+TEST(ProgramProcess, AKuvotraceOutsideTheProgramsFolderIsNotLoaded) {
+  namespace fs = std::filesystem;
+  const fs::path bin = fs::path(KUVO_ASSIST_PROGRAM).parent_path();
+  kuvo_test::TempFolder program_folder;
+  kuvo_test::TempFolder planted;
+  fs::copy_file(KUVO_ASSIST_PROGRAM, program_folder.path() / "KuvoAssist");
+  fs::copy_file(bin / "libkuvo_platform.so", program_folder.path() / "libkuvo_platform.so");
+  fs::copy_file(bin / "libKuvotrace.so", planted.path() / "libKuvotrace.so");
+
+  ProgramRun run(kNotElevated, kConfigured);
+  run.set_program((program_folder.path() / "KuvoAssist").string());
+  run.set_working_folder(planted.narrow());
+  run.add_environment("LD_LIBRARY_PATH=" + planted.narrow());
+  EXPECT_EQ(0, run.Run({"/RegServer"}));
+  EXPECT_TRUE(run.Log().empty()) << run.Log();  // silent, and the run went on
+  EXPECT_NE(std::string::npos, run.Machine().find(std::string(kClassesRoot) + kTypeLibKey));
+
+  // Beside the program it is loaded.
+  fs::copy_file(bin / "libKuvotrace.so", program_folder.path() / "libKuvotrace.so");
+  EXPECT_EQ(0, run.Run({}));
+  EXPECT_EQ(1u, Count(run.Log(), kFoundLine)) << run.Log();
 }
 
 TEST(ProgramProcess, RegistrationWordsWithEitherPrefixAndAnyCase) {

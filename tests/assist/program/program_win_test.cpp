@@ -11,6 +11,8 @@
 #include "elevation.h"
 #include "module_resources.h"
 #include "platform/process_services.h"
+#include "start_up.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -24,13 +26,13 @@ std::wstring ProgramPath() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"KuvoAssist.exe";
 }
 
-DWORD RunProgram(const std::wstring& arguments) {
-  const std::wstring program = ProgramPath();
+DWORD RunProgram(const std::wstring& arguments, const std::wstring& program = ProgramPath(),
+                 const wchar_t* folder = nullptr) {
   std::wstring line = L"\"" + program + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!::CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder,
                         &startup, &info)) {
     ADD_FAILURE() << "CreateProcessW: " << ::GetLastError();
     return 0xFFFFFFFFu;
@@ -139,12 +141,74 @@ TEST(ProgramWin, TheTypeLibraryIsKuvoAssistLibWWithNothingInIt) {
   library->Release();
 }
 
+uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The program runs with administrator rights: a Kuvotrace.dll in the working folder (or on PATH)
+// is never loaded, only one beside the program or in the system folder.
+TEST(ProgramWin, AKuvotraceInTheWorkingFolderIsNotLoaded) {
+  const std::wstring bin = ProgramPath().substr(0, ProgramPath().find_last_of(L"\\/") + 1);
+  kuvo_test::TempFolder program_folder;
+  kuvo_test::TempFolder working;
+  const std::wstring program = program_folder.path().wstring() + L"\\KuvoAssist.exe";
+  ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), program.c_str(), FALSE));
+  const std::wstring planted = working.path().wstring() + L"\\Kuvotrace.dll";
+  ASSERT_TRUE(::CopyFileW((bin + L"Kuvotrace.dll").c_str(), planted.c_str(), FALSE));
+  const std::wstring log = assist::LogFilePath();
+
+  const uint64_t before = FileSize(log);
+  EXPECT_EQ(0u, RunProgram(L"", program, working.path().wstring().c_str()));
+  EXPECT_EQ(before, FileSize(log));  // logging stayed silent, the run went on
+
+  // The same program with the library beside it logs.
+  ASSERT_TRUE(::CopyFileW(planted.c_str(),
+                          (program_folder.path().wstring() + L"\\Kuvotrace.dll").c_str(), FALSE));
+  EXPECT_EQ(0u, RunProgram(L"", program, working.path().wstring().c_str()));
+  EXPECT_LT(before, FileSize(log));
+}
+
 TEST(ProgramWin, TheMarkerEventAnswersAlreadyExistsTheSecondTime) {
   platform::ProcessServices& process = platform::SystemProcessServices();
   ASSERT_NE(nullptr, process.CreateNamedEvent(false, false, assist::kRelaunchEventName));
   EXPECT_EQ(0u, process.LastErrorCode());
   ASSERT_NE(nullptr, process.CreateNamedEvent(false, false, assist::kRelaunchEventName));
   EXPECT_EQ(183u, process.LastErrorCode());
+}
+
+// Run by the next test in a process of its own: its parent is the process that the environment
+// names.
+TEST(ProgramWin, ParentIdOfAStartedProcess) {
+  wchar_t expected[16] = {};
+  if (::GetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID", expected, 16) == 0) {
+    GTEST_SKIP() << "started by the next test only";
+  }
+  EXPECT_EQ(std::to_wstring(platform::SystemProcessServices().GetParentProcessId()), expected);
+}
+
+TEST(ProgramWin, TheRelaunchRecordServices) {
+  platform::ProcessServices& process = platform::SystemProcessServices();
+  EXPECT_EQ(::GetCurrentProcessId(), process.GetCurrentProcessId());
+  wchar_t own[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, own, MAX_PATH);
+  ::SetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID",
+                            std::to_wstring(::GetCurrentProcessId()).c_str());
+  EXPECT_EQ(0u, RunProgram(L"--gtest_filter=ProgramWin.ParentIdOfAStartedProcess", own));
+  ::SetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID", nullptr);
+
+  kuvo_test::TempFolder folder;
+  const std::wstring record = folder.path().wstring() + L"\\KuvoAssist.relaunch";
+  ASSERT_TRUE(process.WriteSmallFile(record, "12345"));
+  ASSERT_TRUE(process.WriteSmallFile(record, "678"));  // replaced whole
+  std::string bytes;
+  ASSERT_TRUE(process.ReadSmallFile(record, 16, &bytes));
+  EXPECT_EQ("678", bytes);
+  ASSERT_TRUE(process.ReadSmallFile(record, 2, &bytes));
+  EXPECT_EQ("67", bytes);
+  EXPECT_FALSE(process.ReadSmallFile(record + L".missing", 16, &bytes));
+  EXPECT_EQ(2u, process.LastErrorCode());
 }
 
 TEST(ProgramWin, TheTokenAnswersFourBytes) {

@@ -2,8 +2,10 @@
 // network adapters with their IP configuration, the network-class and TCP/IP registry keys and
 // the WMI configuration instances (Win32_NetworkAdapterConfiguration), kept consistent the way
 // Windows keeps them:
-//   - a disabled device drops from the present-device list and its adapter from the IP
-//     helper's list; its WMI instance stays, with methods answering 84 (IP not enabled);
+//   - a disabled device stays in the present-device list (present means attached, as with
+//     SetupDiGetClassDevs and DIGCF_PRESENT), while its adapter drops from the IP helper's list
+//     until the device is enabled; its WMI instance stays, with methods answering 84 (IP not
+//     enabled);
 //   - EnableStatic, SetGateways, SetDNSServerSearchOrder and EnableDHCP change the adapter as
 //     the IP helper lists it, the WMI instance and the adapter's TCP/IP registry key;
 //   - enabling a disabled device makes its driver take up the TCP/IP registry key again
@@ -159,6 +161,9 @@ class EmulatedMachine {
   const EmulatedComCalls& com_calls() const;
   const std::vector<EmulatedStateChange>& state_changes() const;
   uint64_t slept_milliseconds() const;
+  // The buffer size given to each GetAdaptersInfo and GetNetworkParams call, in order.
+  const std::vector<uint32_t>& adapters_info_sizes() const;
+  const std::vector<uint32_t>& network_params_sizes() const;
 
   // What is still held: COM objects not released, device lists not destroyed, SAFEARRAYs not
   // destroyed, BSTRs not freed, COM initialisations of the calling thread not undone.

@@ -8,7 +8,16 @@
 //   token = yes | no         whether the process token can be opened
 //   runas = accept | N       the user's answer to the elevation prompt: accept starts the
 //                            program, a number is the error ShellExecuteEx fails with
-//                            (1223 declined, 2 not found, ...)
+//                            (1223 declined, 2 not found, ...);
+//           unelevated       starts the program without elevation (a standard user with the
+//                            prompt switched off);
+//           ask              the prompt waits for its answer: ShellExecuteEx blocks until a
+//                            line "accept" or a number has been written to the FIFO
+//                            "runas-prompt" of the run folder (made by whichever side comes
+//                            first) and the writer has closed it
+//   slow_start = yes | no    a program started through "runas" begins its work only once the
+//                            asking process has ended (an elevation slower than the asker's
+//                            100 ms pause, so the marker event is gone by then)
 //
 // A run folder (the environment variable KUVO_ASSIST_RUN_DIR, else the scenario file's folder)
 // holds what several processes share:
@@ -18,7 +27,12 @@
 //   - "runas" starts the program file as a real process with the parsed parameters, its token
 //     elevated (KUVO_ASSIST_ELEVATED=1 in its environment), and appends a line to
 //     "launches.log": "<pid>\t<verb>\t<show>\t<parameters>" (UTF-8);
-//   - "machine.lock" serialises the processes that load and write back the machine.
+//   - "machine.lock" serialises each load and each write-back of the machine; the processes
+//     themselves overlap (see platform/testing/machine_merge.h).
+//
+// A process started by ShellExecuteEx knows its parent's id as Windows records it, even after
+// the parent has ended (KUVO_ASSIST_PARENT_PID in its environment); any other process takes
+// getppid() at construction. Small files are real files (UTF-8 paths).
 #pragma once
 
 #include <string>
@@ -30,13 +44,19 @@ namespace platform {
 
 constexpr char kRunFolderVariable[] = "KUVO_ASSIST_RUN_DIR";
 constexpr char kElevatedVariable[] = "KUVO_ASSIST_ELEVATED";
+constexpr char kParentVariable[] = "KUVO_ASSIST_PARENT_PID";
+constexpr char kSlowStartVariable[] = "KUVO_ASSIST_SLOW_START";
 constexpr char kLaunchLogName[] = "launches.log";
+constexpr char kRunasPromptName[] = "runas-prompt";
 
 struct ProcessScenario {
   uint32_t version = 0x0106;  // Windows 7: major 6 in the low byte, minor 1 above it
   bool elevated = false;
   bool token = true;
   bool runas_accepted = true;
+  bool runas_unelevated = false;  // accepted, but the program starts unelevated
+  bool runas_asks = false;        // the answer comes through the prompt FIFO
+  bool slow_start = false;
   ErrorCode runas_error = kErrorCancelled;  // when not accepted
 };
 
@@ -54,7 +74,8 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments);
 
 class EmulatedProcess final : public ProcessServices {
  public:
-  // `program` is the program's absolute path; `arguments` the ones it received.
+  // `program` is the program's absolute path; `arguments` the ones it received. A process that
+  // a "slow_start" scenario started waits here until its parent has ended.
   EmulatedProcess(const ProcessScenario& scenario, std::string run_folder, std::string program,
                   std::vector<std::string> arguments);
   ~EmulatedProcess() override;
@@ -70,6 +91,10 @@ class EmulatedProcess final : public ProcessServices {
   uint32_t GetModuleFileName(wchar_t* buffer, uint32_t size) override;
   std::wstring GetCommandLine() override;
   bool ShellExecuteEx(const ShellExecuteRequest& request) override;
+  uint32_t GetCurrentProcessId() override;
+  uint32_t GetParentProcessId() override;
+  bool WriteSmallFile(const std::wstring& path, const std::string& bytes) override;
+  bool ReadSmallFile(const std::wstring& path, uint32_t limit, std::string* bytes) override;
   uint32_t GetCurrentThreadId() override;
   void Sleep(uint32_t milliseconds) override;
   ErrorCode LastErrorCode() override;
@@ -77,10 +102,14 @@ class EmulatedProcess final : public ProcessServices {
   bool elevated() const;
 
  private:
+  // The user's answer at an "ask" prompt: true to go on, else false with the last error set.
+  bool AwaitPromptAnswer();
+
   ProcessScenario scenario_;
   std::string run_folder_;
   std::string program_;
   std::vector<std::string> arguments_;
+  uint32_t parent_ = 0;
   std::vector<int> event_files_;  // held until the process ends
   int open_tokens_ = 0;
 };
