@@ -1,6 +1,7 @@
 #include "im_mgr.h"
 
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -224,9 +225,9 @@ void CImMgr::Loginout() {
 
 void CImMgr::EndSession(bool own_call) {
   // Once the manager is closed, UnInit's own logout ends the session.
-  std::unique_ptr<OwnSdkCall> call;
+  std::optional<OwnSdkCall> call;
   if (own_call) {
-    call = std::make_unique<OwnSdkCall>(*this);
+    call.emplace(*this);
     if (!call->entered()) return;
   }
   std::string line;
