@@ -129,8 +129,8 @@ void ForwardTimerEvent(uint32_t timer_id) {
   const ManagerRef target = CImMgr::GetExisting();
   PostReport(target, [&] { return Base::NewRunnableFunction(&TimerEventTo, target, timer_id); });
 }
-void PostDrainReleased(ManagerRef target) {
-  PostReport(target, [&] { return Base::NewRunnableFunction(&DrainReleasedTo, target); });
+bool PostDrainReleased(ManagerRef target) {
+  return PostReport(target, [&] { return Base::NewRunnableFunction(&DrainReleasedTo, target); });
 }
 
 }  // namespace kuvochat

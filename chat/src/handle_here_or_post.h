@@ -14,18 +14,20 @@ namespace kuvochat {
 // request it answers). A later manager never handles it.
 using ManagerRef = std::weak_ptr<CImMgr>;
 
-// Posts the task built by `make_task` to the manager's runner, whatever the thread. Nothing is
-// posted when the manager is gone or closed, or has no runner.
+// Posts the task built by `make_task` to the manager's runner, whatever the thread; true when
+// posted. Nothing is posted when the manager is gone or closed, or has no runner.
 template <typename MakeTask>
-void PostReport(const ManagerRef& target, MakeTask&& make_task) {
+bool PostReport(const ManagerRef& target, MakeTask&& make_task) {
   std::shared_ptr<CImMgr> manager = target.lock();
-  if (!manager || manager->closed()) return;
+  if (!manager || manager->closed()) return false;
   Base::ITaskRunner* runner = manager->task_runner();
-  if (runner == nullptr) return;
+  if (runner == nullptr) return false;
   try {
     runner->PostTask(make_task());
+    return true;
   } catch (...) {
     // The copy of the report could not be made: it is lost, the reporting thread is not.
+    return false;
   }
 }
 

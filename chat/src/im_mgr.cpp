@@ -265,7 +265,10 @@ uint64_t CImMgr::CreateNewSeq() {
 void CImMgr::NotifyReleaseData() {
   std::unique_lock<std::mutex> lock(delivery_mutex_);
   release_data_ = true;
-  if (pending_msgs_.empty()) return;
+  if (pending_msgs_.empty()) {
+    if (!handing_over_ && !draining_) PostDrainLocked(lock);  // batches a failed post left
+    return;
+  }
   Base::ITaskRunner* runner = task_runner();
   const bool on_runner = runner != nullptr && runner->IsCurrentThread();
   if (handing_over_ || !released_.empty() || (draining_ && !on_runner)) {
@@ -291,8 +294,10 @@ void CImMgr::PostDrainLocked(std::unique_lock<std::mutex>& lock) {
   if (released_.empty() || drain_posted_) return;
   drain_posted_ = true;
   lock.unlock();
-  PostDrainReleased(weak_from_this());
+  const bool posted = PostDrainReleased(weak_from_this());
   lock.lock();
+  // Not posted (closed, or out of memory): the next batch to arrive drains them.
+  if (!posted) drain_posted_ = false;
 }
 
 void CImMgr::DrainReleased() {
