@@ -49,10 +49,12 @@ class UiBoundHost final : public IConnCallBack, public IMsgCallBack {
     if (g_host_destroyed) ++g_calls_after_destroy;
     seen_.push_back(what);  // the object's own memory: ASan sees a call after the delete
     ui_->Send([this] { on_ui_(this); }, "the UI thread's reaction to a callback");
+    ++handled_;  // the call goes on after the UI thread has reacted
   }
   HostUiThread* ui_;
   std::function<void(UiBoundHost*)> on_ui_;
   std::vector<std::string> seen_;
+  int handled_ = 0;
 };
 
 class HostTeardownTest : public ChatSessionTest {};
