@@ -5,16 +5,29 @@
 // (Kuvocore), register callbacks, Im_Init, Im_Login, Im_NotifyReleaseData once ready for
 // messages (after every login), ..., Im_Loginout, and Im_UnInit before unloading.
 //
-// Threads: callbacks run on the in-house task runner's thread, except the batch of held messages
-// that Im_NotifyReleaseData hands over, and the list Im_GetRecentList hands over, on the caller's
-// thread. No lock of the library is held while a callback runs, so a callback may call any
-// export (a new login included) or wait for another thread that does. An exception thrown by a
-// callback is caught and goes no further; the other callbacks still hear of the event.
+// Threads: callbacks run on the in-house task runner's thread (Kuvocore's runner), except the
+// batch of held messages that Im_NotifyReleaseData hands over, and the list Im_GetRecentList
+// hands over, on the caller's thread. No lock of the library is held while a callback runs, so a
+// callback may call any export (a new login included) or wait for another thread that does,
+// for example hand its work to the host's UI thread and wait until it ran there. No export ever
+// waits for a callback running on another thread. A callback that blocks the runner's thread
+// delays every later event. An exception thrown by a callback is caught and goes no further; the
+// other callbacks still hear of the event.
 //
-// Removal: once Im_Remove*CallBack returns, that interface is not called again, not even for
-// the event being delivered; once Im_UnInit returns, no interface is. Both wait for a call into
-// the interfaces concerned that runs on another thread (not for one on the caller's own thread,
-// so a callback may remove itself), so the host may destroy its objects right after.
+// Removal: Im_Remove*CallBack erases the entry and returns at once; from then on no new call of
+// that interface begins, but a call already running on another thread goes on. So:
+//   - on the runner's thread (inside any callback too) no call into the interface is in progress
+//     but the caller's own: the host may destroy the object at once;
+//   - on any other thread, the host removes the interface, then destroys the object in a task it
+//     posts to the runner: the runner runs one task at a time, so that task runs after any call
+//     in progress (the host guide shows the recipe). Im_NotifyReleaseData and
+//     Im_GetRecentList call back on their caller's own thread: ordering those with a destruction
+//     is the host's.
+// Im_UnInit closes the manager: no new call into any interface begins once it has started, and
+// it does not wait for a call running on another thread either.
+//
+// Unloading: after Im_UnInit, drain or stop Kuvocore's runner before unloading the library:
+// tasks still queued there hold code of the library.
 //
 // Ownership: callback objects stay the host's; the library never counts or deletes them, and
 // the host removes one before destroying it. Records, lists and maps given to a callback belong
@@ -145,11 +158,14 @@ KUVOCHAT_API bool Im_Init(uint64_t appId, uint32_t reserved, const wchar_t* data
 // True when the login request was accepted; the outcome arrives as event 0 or -4.
 KUVOCHAT_API bool Im_Login(uint64_t userId, std::string accountType, std::string userSig);
 KUVOCHAT_API void Im_Loginout();
-// The host is ready for messages: the held batch is handed over now, later ones as they come.
+// The host is ready for messages: the records held when it is called are handed over now, on
+// this thread, in one call per message callback; it then returns. Batches that arrive meanwhile
+// follow on the runner's thread, in arrival order; later ones as they come.
 KUVOCHAT_API void Im_NotifyReleaseData();
 KUVOCHAT_API void Im_RegConnCallBack(IConnCallBack* callback);
 KUVOCHAT_API void Im_RegMsgCallBack(IMsgCallBack* callback);
 KUVOCHAT_API void Im_RegSessionCallBack(ISessionCallBack* callback);
+// Removal never waits (see "Removal" above for when the object may be destroyed).
 KUVOCHAT_API void Im_RemoveConnCallBack(IConnCallBack* callback);
 KUVOCHAT_API void Im_RemoveMsgCallBack(IMsgCallBack* callback);
 KUVOCHAT_API void Im_RemoveSessionCallBack(ISessionCallBack* callback);
@@ -176,7 +192,8 @@ KUVOCHAT_API uint8_t Im_RemoveTalk(uint32_t peerKind, uint64_t peerId, bool with
 // Withdrawing is not offered: always false, nothing is sent.
 KUVOCHAT_API bool Im_ReqWithdrawMsg(uint32_t a1, uint32_t a2, uint32_t a3, uint32_t a4, uint32_t a5,
                                     uint32_t a6);
-// Logs out, shuts the SDK down and destroys the manager with its registrations.
+// Logs out, shuts the SDK down and destroys the manager with its registrations. No callback call
+// begins once it has started; it does not wait for one running on another thread.
 KUVOCHAT_API void Im_UnInit();
 
 }  // extern "C"

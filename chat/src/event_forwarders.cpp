@@ -87,6 +87,12 @@ void TimerEventTo(ManagerRef target, uint32_t timer_id) {
       [&](CImMgr& m) { m.OnTimerEvent(timer_id); });
 }
 
+void DrainReleasedTo(ManagerRef target) {
+  RunHandler(
+      HandleHereOrPost(target, [&] { return Base::NewRunnableFunction(&DrainReleasedTo, target); }),
+      [&](CImMgr& m) { m.DrainReleased(); });
+}
+
 }  // namespace
 
 void ForwardLogin(uint32_t code) {
@@ -117,7 +123,14 @@ void ForwardNewMessages(TimMsgList msgs) {
   NewMessagesTo(CImMgr::GetExisting(), std::move(msgs));
 }
 void ForwardTimerEvent(uint32_t timer_id) {
-  TimerEventTo(CImMgr::GetExisting(), timer_id);
+  // Always posted, even when the timer service calls on the runner's thread: OnTimer then takes
+  // no lock of the manager's and calls no host, so a timer service that waits for a running
+  // OnTimer (in StopTimerEx or RemoveTimerCallBack) waits only for this post.
+  const ManagerRef target = CImMgr::GetExisting();
+  PostReport(target, [&] { return Base::NewRunnableFunction(&TimerEventTo, target, timer_id); });
+}
+bool PostDrainReleased(ManagerRef target) {
+  return PostReport(target, [&] { return Base::NewRunnableFunction(&DrainReleasedTo, target); });
 }
 
 }  // namespace kuvochat

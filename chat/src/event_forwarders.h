@@ -24,7 +24,10 @@ void ForwardSigExpired();
 // For the manager that issued a failed history request.
 void ForwardSigExpiredTo(ManagerRef target);
 void ForwardNewMessages(TimMsgList msgs);
-// The disconnect timer's notification, handed over from the timer service's thread.
+// The disconnect timer's notification: always posted, whatever thread the timer service calls on.
 void ForwardTimerEvent(uint32_t timer_id);
+// Posts the delivery of the batches that arrived while held records were handed over; true when
+// posted.
+bool PostDrainReleased(ManagerRef target);
 
 }  // namespace kuvochat

@@ -1,6 +1,7 @@
 #include "im_mgr.h"
 
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -8,6 +9,7 @@
 
 #include "common/kuvo_bindings.h"
 #include "common/text_conversion.h"
+#include "event_forwarders.h"
 #include "msg_header.h"
 #include "platform/code_page.h"
 #include "platform/debug_output.h"
@@ -121,15 +123,35 @@ bool CImMgr::Init(uint64_t app_id, uint32_t /*ignored*/, const wchar_t* data_pat
   return result == 0;
 }
 
+CImMgr::OwnSdkCall::OwnSdkCall(CImMgr& manager) : manager_(manager), entered_(false) {
+  std::lock_guard<std::mutex> lock(manager_.gate_mutex_);
+  if (manager_.closed_) return;
+  ++manager_.own_sdk_calls_;
+  entered_ = true;
+}
+
+CImMgr::OwnSdkCall::~OwnSdkCall() {
+  if (!entered_) return;
+  {
+    std::lock_guard<std::mutex> lock(manager_.gate_mutex_);
+    --manager_.own_sdk_calls_;
+  }
+  manager_.gate_idle_.notify_all();
+}
+
 void CImMgr::UnInit() {
-  // First the host: nothing of it is called from now on, and what runs elsewhere has ended.
-  closed_ = true;
+  // First the host: no call into it begins from now on. Calls running on other threads are not
+  // waited for: such a call may itself be waiting for this thread.
+  {
+    std::lock_guard<std::mutex> gate(gate_mutex_);
+    closed_ = true;
+  }
   conn_callbacks_.Close();
   msg_callbacks_.Close();
   session_callbacks_.Close();
 
   std::lock_guard<std::mutex> lifecycle(lifecycle_mutex_);
-  Loginout();
+  EndSession(false);
   std::unique_ptr<CTimeEvent> sink;
   bool was_inited = false;
   {
@@ -140,9 +162,14 @@ void CImMgr::UnInit() {
     inited_ = false;
   }
   if (sink) {
-    // Waits for a running OnTimer, so the sink can go right after.
+    // Waits for a running OnTimer, which only posts, so the sink can go right after.
     kuvo::RemoveTimerCallBack(sink.get());
     sink.reset();
+  }
+  {
+    // The manager's own SDK calls that began before it closed end without the host.
+    std::unique_lock<std::mutex> gate(gate_mutex_);
+    gate_idle_.wait(gate, [this] { return own_sdk_calls_ == 0; });
   }
   if (!was_inited) return;
   TIMUninit();
@@ -193,6 +220,16 @@ bool CImMgr::Login(uint64_t user_id, const std::string& account_type, const std:
 }
 
 void CImMgr::Loginout() {
+  EndSession(true);
+}
+
+void CImMgr::EndSession(bool own_call) {
+  // Once the manager is closed, UnInit's own logout ends the session.
+  std::optional<OwnSdkCall> call;
+  if (own_call) {
+    call.emplace(*this);
+    if (!call->entered()) return;
+  }
   std::string line;
   bool logout = false;
   {
@@ -228,26 +265,70 @@ uint64_t CImMgr::CreateNewSeq() {
 void CImMgr::NotifyReleaseData() {
   std::unique_lock<std::mutex> lock(delivery_mutex_);
   release_data_ = true;
-  if (delivering_) return;  // the thread delivering now picks up what is held
-  delivering_ = true;
-  // Cleared on every way out, so that delivery can never stay stuck.
-  struct Done {
-    std::unique_lock<std::mutex>* lock;
-    bool* delivering;
-    ~Done() {
-      if (!lock->owns_lock()) lock->lock();
-      *delivering = false;
+  if (pending_msgs_.empty()) {
+    if (!handing_over_ && !draining_) PostDrainLocked(lock);  // batches a failed post left
+    return;
+  }
+  Base::ITaskRunner* runner = task_runner();
+  const bool on_runner = runner != nullptr && runner->IsCurrentThread();
+  if (handing_over_ || !released_.empty() || (draining_ && !on_runner)) {
+    // Records released earlier are still being delivered: these go after them, on the runner.
+    released_.emplace_back();
+    released_.back().swap(pending_msgs_);
+    if (!handing_over_ && !draining_) PostDrainLocked(lock);
+    return;
+  }
+  TimMsgList held;
+  held.swap(pending_msgs_);
+  handing_over_ = true;
+  lock.unlock();
+  // Exactly what was held: batches arriving meanwhile wait in released_, so this returns however
+  // many arrive.
+  DeliverNewMsgs(held);
+  lock.lock();
+  handing_over_ = false;
+  if (!draining_) PostDrainLocked(lock);
+}
+
+void CImMgr::PostDrainLocked(std::unique_lock<std::mutex>& lock) {
+  if (released_.empty() || drain_posted_) return;
+  drain_posted_ = true;
+  lock.unlock();
+  const bool posted = PostDrainReleased(weak_from_this());
+  lock.lock();
+  // Not posted (closed, or out of memory): the next batch to arrive drains them.
+  if (!posted) drain_posted_ = false;
+}
+
+void CImMgr::DrainReleased() {
+  std::unique_lock<std::mutex> lock(delivery_mutex_);
+  drain_posted_ = false;
+  if (handing_over_ || draining_) return;  // the hand-over's end, or the running drain, sees to it
+  DrainReleasedLocked(lock);
+}
+
+void CImMgr::DrainReleasedLocked(std::unique_lock<std::mutex>& lock) {
+  draining_ = true;
+  while (!released_.empty() && !handing_over_) {
+    if (!release_data_) {
+      // Logged out meanwhile: they are held again, before anything held since.
+      while (!released_.empty()) {
+        pending_msgs_.splice(pending_msgs_.begin(), released_.back());
+        released_.pop_back();
+      }
+      break;
     }
-  } done{&lock, &delivering_};
-  // A logout during the hand-over (from a callback or another thread) stops it: what is still
-  // held waits for the next release.
-  while (release_data_ && !pending_msgs_.empty()) {
     TimMsgList batch;
-    batch.swap(pending_msgs_);
+    batch.swap(released_.front());
+    released_.pop_front();
     lock.unlock();
+    // Concatenated rather than streamed: this line is written for every delivered batch, and
+    // a stream's set-up costs more than the rest of the handler.
+    WriteLog("[IM][CImMgr::OnImNewMessage] count=" + std::to_string(batch.size()));
     DeliverNewMsgs(batch);
     lock.lock();
   }
+  draining_ = false;
 }
 
 void CImMgr::StartDisconnectTimerLocked() {
@@ -290,7 +371,14 @@ void CImMgr::OnImLoginRefresh() {
 }
 
 void CImMgr::OnImConnect(uint32_t code) {
-  bool host_logged_out = false;
+  if (!HandleConnect(code)) return;
+  NotifyConnEvent(0, "tim connect success");
+}
+
+bool CImMgr::HandleConnect(uint32_t code) {
+  // Covers the logout below: once closed, the manager makes no SDK call of its own.
+  OwnSdkCall call(*this);
+  if (!call.entered()) return false;
   bool logout = false;
   std::string logout_line;
   {
@@ -302,31 +390,26 @@ void CImMgr::OnImConnect(uint32_t code) {
     if (code != 0) {
       if (timer_id_ != 0) {
         WriteLog("[IM][CImMgr::OnImConnect]The disconnection event has been responded to");
-        return;
+        return false;
       }
       StartDisconnectTimerLocked();
-      return;
+      return false;
     }
     StopDisconnectTimerLocked();
-    if (!receive_connect_) {
-      host_logged_out = true;
-      logout = EndSessionLocked(&logout_line);
-    } else if (!connect_state_) {
+    if (receive_connect_ && !connect_state_) {
       WriteLog(
           "[IM][CImMgr::OnImConnect]Connection success status, no need to repeat notification");
-      return;
+      return false;
     }
+    if (receive_connect_) return true;
+    logout = EndSessionLocked(&logout_line);
   }
-  if (host_logged_out) {
-    if (logout) {
-      WriteLog(logout_line);
-      TIMLogout(LogoutCompletionRecord());
-    }
-    WriteLog(
-        "[IM][CImMgr::OnImConnect]External call logout, which can respond to connection events");
-    return;
+  if (logout) {
+    WriteLog(logout_line);
+    TIMLogout(LogoutCompletionRecord());
   }
-  NotifyConnEvent(0, "tim connect success");
+  WriteLog("[IM][CImMgr::OnImConnect]External call logout, which can respond to connection events");
+  return false;
 }
 
 void CImMgr::OnTimerEvent(uint32_t timer_id) {
@@ -353,12 +436,11 @@ void CImMgr::OnImUserSigExpired() {
 
 void CImMgr::OnImNewMessage(TimMsgList msgs) {
   std::unique_lock<std::mutex> lock(delivery_mutex_);
-  if (release_data_ && !delivering_) {
-    lock.unlock();
-    // Concatenated rather than streamed: this line is written for every delivered batch, and
-    // a stream's set-up costs more than the rest of the handler.
-    WriteLog("[IM][CImMgr::OnImNewMessage] count=" + std::to_string(msgs.size()));
-    DeliverNewMsgs(msgs);
+  if (release_data_) {
+    released_.emplace_back();
+    released_.back().swap(msgs);
+    // During a hand-over, or inside a delivery on this thread, the batch waits its turn.
+    if (!handing_over_ && !draining_) DrainReleasedLocked(lock);
     return;
   }
   pending_msgs_.splice(pending_msgs_.end(), msgs);

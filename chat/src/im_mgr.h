@@ -4,22 +4,28 @@
 // numbers and holds new messages until the host is ready for them.
 //
 // Threads: the exports run on host threads; the handlers (On*) run on the task runner's thread;
-// CTimeEvent hands timer notifications to the runner as well. The login state is guarded by one
-// lock, the held messages by another and each registry by its own; none of them is held while
-// the SDK or the host is called, so a report that the SDK raises inside one of its calls, and a
-// host callback that waits for another thread calling an export, find no lock taken. Init and
-// UnInit are serialised by a lock of their own, which no report and no host call ever needs.
+// CTimeEvent posts timer notifications to the runner. The login state is guarded by one lock,
+// the held messages by another and each registry by its own; none of them is held while the SDK
+// or the host is called, so a report that the SDK raises inside one of its calls, and a host
+// callback that waits for another thread calling an export, find no lock taken. The login-state
+// lock is held across the Kuvocore timer calls: OnTimer's path never takes it. Init and UnInit
+// are serialised by a lock of their own, which no report and no host call ever needs.
 //
 // Lifetime: GetInstance creates the manager on first use; DestroyInstance drops the process's
 // reference. Every report is bound to the manager that was current when it was raised (a send or
 // history outcome to the manager that issued the request) and is dropped unless that manager is
 // still open when the report is handled, so nothing queued for one manager reaches a later one.
-// UnInit closes the manager: from then on no report is handled and no host interface is called,
-// and it returns only when no host call is running on another thread.
+// UnInit closes the manager: from then on no report is handled and no host call begins. It never
+// waits for a host call running on another thread. The SDK calls the manager makes on its own
+// account (a history retry, a logout from a handler) begin only while it is open; UnInit waits
+// for those running before it calls TIMUninit, and they hold no host call (reports raised inside
+// them are posted), so that wait ends without the host.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +34,7 @@
 #include "KuvoChat.h"
 #include "base/task_runner.h"
 #include "callback_registry.h"
+#include "post_reports_here.h"
 
 namespace kuvochat {
 
@@ -73,6 +80,9 @@ class CImMgr : public std::enable_shared_from_this<CImMgr> {
   void OnTimerEvent(uint32_t timer_id);
   // Takes the list: held records are moved into the queue, not copied.
   void OnImNewMessage(TimMsgList msgs);
+  // Delivers, in arrival order, the batches that arrived while held records were being handed
+  // over (posted by NotifyReleaseData when the hand-over ends).
+  void DrainReleased();
   void OnImSessionChanged(const TimChangedPeers& changed);
 
   // Messages and conversations (im_mgr_send.cpp, im_mgr_history.cpp, im_mgr_talks.cpp). Any
@@ -95,6 +105,23 @@ class CImMgr : public std::enable_shared_from_this<CImMgr> {
   // Set by UnInit: reports for this manager are dropped from then on.
   bool closed() const { return closed_.load(); }
 
+  // An SDK call the manager makes on its own account: entered() is false once the manager is
+  // closed (make no call then); while one is entered, UnInit does not call TIMUninit. Reports
+  // raised on this thread meanwhile are posted, never handled inside it.
+  class OwnSdkCall {
+   public:
+    explicit OwnSdkCall(CImMgr& manager);
+    ~OwnSdkCall();
+    OwnSdkCall(const OwnSdkCall&) = delete;
+    OwnSdkCall& operator=(const OwnSdkCall&) = delete;
+    bool entered() const { return entered_; }
+
+   private:
+    CImMgr& manager_;
+    bool entered_;
+    PostReportsHere post_reports_;
+  };
+
   // One debugger-output line, as it is.
   static void WriteLog(const std::string& line);
 
@@ -108,11 +135,24 @@ class CImMgr : public std::enable_shared_from_this<CImMgr> {
   // tells whether the SDK is to be logged out (with `line` to log first); the caller does that
   // once the lock is released.
   bool EndSessionLocked(std::string* line);
+  // Loginout's work; `own_call` is false for UnInit's own logout, which the closed gate must not
+  // stop.
+  void EndSession(bool own_call);
+  // OnImConnect's state change; true when event 0 "tim connect success" is to be raised.
+  bool HandleConnect(uint32_t code);
+  // Posts DrainReleased when batches wait and none is posted. Expects delivery_mutex_ held
+  // through `lock`; releases it around the post.
+  void PostDrainLocked(std::unique_lock<std::mutex>& lock);
+  void DrainReleasedLocked(std::unique_lock<std::mutex>& lock);
   void StartDisconnectTimerLocked();
   void StopDisconnectTimerLocked();
   void DeliverNewMsgs(const TimMsgList& msgs);
 
   std::mutex lifecycle_mutex_;  // Init and UnInit
+  // closed_ is set, and own SDK calls counted, under gate_mutex_.
+  std::mutex gate_mutex_;
+  std::condition_variable gate_idle_;
+  int own_sdk_calls_ = 0;
   std::atomic<bool> closed_{false};
   std::mutex mutex_;
   bool inited_ = false;
@@ -137,12 +177,16 @@ class CImMgr : public std::enable_shared_from_this<CImMgr> {
   CallbackRegistry<IMsgCallBack> msg_callbacks_;
   CallbackRegistry<ISessionCallBack> session_callbacks_;
 
-  // Held messages. `delivering_` is set while one thread hands held batches to the host, so
-  // batches arriving meanwhile queue behind them instead of overtaking them.
+  // Held messages. NotifyReleaseData hands over on its caller's thread exactly what is held when
+  // it is called (`handing_over_` meanwhile); batches released meanwhile queue in `released_` and
+  // the runner delivers them afterwards, in arrival order (`draining_` while it does).
   std::mutex delivery_mutex_;
   bool release_data_ = false;
-  bool delivering_ = false;
   TimMsgList pending_msgs_;
+  std::deque<TimMsgList> released_;
+  bool handing_over_ = false;
+  bool draining_ = false;
+  bool drain_posted_ = false;
 };
 
 }  // namespace kuvochat

@@ -51,8 +51,12 @@ void CImMgr::OnMsgListResult(bool ok, uint64_t seq, TimMsgList msgs, uint32_t sd
   }
   if (request->mode() == kModeRamble && sdk_count != request->count()) {
     // A short first page: fetch again backward from the newest message, in the SDK's order. A
-    // retry that cannot be issued is dropped without a report.
-    if (request->Prepare(kModeRetry)) IssueMsgList(request);
+    // retry that cannot be issued is dropped without a report, and none is issued once UnInit
+    // has begun (it waits for one under way, so none follows TIMUninit).
+    OwnSdkCall call(*this);
+    if (!call.entered()) return;
+    if (request->Prepare(kModeRetry) && !closed()) IssueMsgList(request);
+    request.reset();  // a request not issued frees its SDK handles inside the call
     return;
   }
   if (request->mode() == kModeRamble) msgs.reverse();

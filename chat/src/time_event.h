@@ -1,6 +1,7 @@
 // CTimeEvent: the disconnect timer's sink with the in-house timer service. Stateless: OnTimer
-// hands the timer id to the manager's task runner, so the manager's state is only ever touched
-// there and by the exports.
+// posts the timer id to the manager's task runner (also when called on the runner's thread), so
+// it takes no lock of the manager's and never calls the host: a timer service that waits for a
+// running OnTimer never waits for either.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "KuvoChat.h"
+#include "guide_chat_teardown.h"
 
 namespace guide {
 
@@ -37,6 +38,13 @@ bool RunChat(ChatHost* host, const std::wstring& data_folder) {
   Im_RemoveConnCallBack(host);
   Im_UnInit();
   return true;
+}
+
+// A host object made with new, torn down from the host's UI thread while events still arrive.
+void TearDownFromUiThread(ChatHost* host, Base::ITaskRunner* kuvocore_runner) {
+  RemoveAndDestroy(host, kuvocore_runner);
+  // Before unloading KuvoChat: Im_UnInit, then stop Kuvocore's runner (or wait until it has run
+  // every queued task): queued tasks hold code of the library.
 }
 
 }  // namespace guide

@@ -82,7 +82,8 @@ int CheckChat(const std::string& work_folder) {
     failures +=
         Check(received[0] == "100: hello", "chat: from 100, \"hello\" (" + received[0] + ")");
   }
-  // Removed before they go out of scope; Im_UnInit stops every call into them as well.
+  // Removed before they go out of scope: no new call into them begins, and Settle below lets a
+  // call still running on the runner end before they go.
   Im_RemoveMsgCallBack(&msgs);
   Im_RemoveConnCallBack(&conn);
   Im_UnInit();

@@ -17,6 +17,16 @@ KUVOCORE_API bool KuvocoreTest_UseManualClock(bool manual);
 // order, and its OnTimer call has returned (called from inside OnTimer, it returns at once).
 // False when not started or the clock is not manual.
 KUVOCORE_API bool KuvocoreTest_AdvanceClock(uint32_t ms);
+// Fires later timers in tasks posted to the task runner instead of on the timer thread, as a
+// Kuvocore that runs everything on one thread would. StopTimerEx and RemoveTimerCallBack then
+// drop a call posted but not yet begun and wait for one running on the runner (unless called
+// there). AdvanceClock returns once the due calls are posted. False when not started.
+KUVOCORE_API bool KuvocoreTest_FireTimersOnRunner(bool on);
+// While on, each OnTimer call, once begun, waits before calling its sink until a StopTimerEx or
+// RemoveTimerCallBack waits for it, or holding is switched off. False when not started.
+KUVOCORE_API bool KuvocoreTest_HoldTimerCalls(bool on);
+// True once a call is held as above, within `timeout_ms`.
+KUVOCORE_API bool KuvocoreTest_WaitTimerCallHeld(uint32_t timeout_ms);
 // Blocks until every task posted so far to the task runner has run. False when not started or
 // when called on the runner's own thread.
 KUVOCORE_API bool KuvocoreTest_WaitRunnerIdle();

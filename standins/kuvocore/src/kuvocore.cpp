@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/runnable_function.h"
 #include "host/thread_task_runner.h"
 #include "kuvocore_control.h"
 #include "timer_service.h"
@@ -50,6 +51,10 @@ host::ThreadTaskRunner* Runner() {
   return core.runner;
 }
 
+void RunPostedTimerCall(kuvocore::TimerService* timers, uint64_t call) {
+  timers->RunPostedCall(call);
+}
+
 void ResetCounters(Core& core) {
   core.start_calls = 0;
   core.stop_calls = 0;
@@ -67,7 +72,14 @@ KUVOCORE_API bool Kuvocore_Startup() {
   if (core.runner) return true;
   ResetCounters(core);
   auto runner = std::make_unique<host::ThreadTaskRunner>();
-  auto timers = std::make_unique<kuvocore::TimerService>(&core.fired);
+  host::ThreadTaskRunner* raw_runner = runner.get();
+  auto timers = std::make_unique<kuvocore::TimerService>(
+      &core.fired,
+      [raw_runner](kuvocore::TimerService* service, uint64_t call) {
+        raw_runner->PostTask(Base::NewRunnableFunction(&RunPostedTimerCall, service, call));
+        return true;
+      },
+      [raw_runner] { return raw_runner->IsCurrentThread(); });
   core.runner = runner.get();
   core.timers = timers.get();
   core.retired_runners.push_back(std::move(runner));
@@ -132,6 +144,23 @@ KUVOCORE_API bool KuvocoreTest_UseManualClock(bool manual) {
   if (!timers) return false;
   timers->UseManualClock(manual);
   return true;
+}
+
+KUVOCORE_API bool KuvocoreTest_FireTimersOnRunner(bool on) {
+  kuvocore::TimerService* timers = Timers();
+  return timers && timers->FireOnRunner(on);
+}
+
+KUVOCORE_API bool KuvocoreTest_HoldTimerCalls(bool on) {
+  kuvocore::TimerService* timers = Timers();
+  if (!timers) return false;
+  timers->HoldCalls(on);
+  return true;
+}
+
+KUVOCORE_API bool KuvocoreTest_WaitTimerCallHeld(uint32_t timeout_ms) {
+  kuvocore::TimerService* timers = Timers();
+  return timers && timers->WaitCallHeld(timeout_ms);
 }
 
 KUVOCORE_API bool KuvocoreTest_AdvanceClock(uint32_t ms) {

@@ -2,14 +2,18 @@
 // drive by hand.
 //
 // Calls into a sink are made without any lock held. Stop and RemoveSink wait for a call for
-// their id or sink that is running on the timer thread (unless made on that thread), and remove
-// it again if that call re-armed it, so nothing for them starts after they return.
+// their id or sink that is running (unless made on the thread of that call), and remove it again
+// if that call re-armed it, so nothing for them starts after they return.
+//
+// Calls run on the timer thread, or, when FireOnRunner is on, in tasks posted to the task runner
+// (a call posted but not yet begun is dropped by Stop and RemoveSink).
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -21,8 +25,12 @@ namespace kuvocore {
 
 class TimerService {
  public:
-  // `fired` (may be null) counts the OnTimer calls made.
-  explicit TimerService(std::atomic<int>* fired);
+  // Posts a call to the task runner; false when it could not.
+  using PostToRunner = std::function<bool(TimerService* service, uint64_t call)>;
+  // `fired` (may be null) counts the OnTimer calls made. `post` and `on_runner` (may be empty)
+  // let calls run on the task runner.
+  TimerService(std::atomic<int>* fired, PostToRunner post = nullptr,
+               std::function<bool()> on_runner = nullptr);
   ~TimerService();
   TimerService(const TimerService&) = delete;
   TimerService& operator=(const TimerService&) = delete;
@@ -32,6 +40,16 @@ class TimerService {
   void RemoveSink(Timer::ITimerEvent* sink);
   // Drops pending timers, waits for a running call and ends the thread. Idempotent.
   void Shutdown();
+
+  // Later calls run in tasks on the task runner (on) or on the timer thread. False without one.
+  bool FireOnRunner(bool on);
+  // While on, a call that has begun waits, before calling its sink, until a Stop or RemoveSink
+  // waits for it (or holding is switched off), so that tests can line a stop up with it.
+  void HoldCalls(bool on);
+  // True once a call is held (within `timeout_ms`).
+  bool WaitCallHeld(uint32_t timeout_ms);
+  // The task posted by FireOnRunner: runs posted call `call` unless it was dropped.
+  void RunPostedCall(uint64_t call);
 
   void UseManualClock(bool manual);
   bool Advance(uint32_t ms);
@@ -51,9 +69,23 @@ class TimerService {
   // Waits until no call matching `running_matches` is running on the timer thread.
   template <typename Predicate>
   void WaitForRunningCallLocked(std::unique_lock<std::mutex>& lock, Predicate running_matches);
+  // Runs one call of `sink` for `id` on this thread; lock held on entry and on return.
+  void RunCallLocked(std::unique_lock<std::mutex>& lock, uint32_t id, Timer::ITimerEvent* sink,
+                     bool on_runner);
+  template <typename Predicate>
+  void DropPostedLocked(Predicate matches);
   void Loop();
 
   std::atomic<int>* fired_;
+  const PostToRunner post_;
+  const std::function<bool()> on_runner_;
+  bool fire_on_runner_ = false;
+  std::map<uint64_t, std::pair<uint32_t, Timer::ITimerEvent*>> posted_;  // by call number
+  uint64_t next_posted_ = 0;
+  bool running_on_runner_ = false;
+  bool hold_calls_ = false;
+  bool call_held_ = false;
+  std::condition_variable hold_;  // a held call waits here
   std::mutex mutex_;
   std::condition_variable wake_;  // the timer thread waits here
   std::condition_variable done_;  // callers waiting for a call to end wait here

@@ -1,8 +1,11 @@
 // The control API: scripts, injected events and read-outs for tests and the demo.
 #include "tim/tim_control.h"
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
+#include "tim_call_hold.h"
 #include "tim_dispatcher.h"
 #include "tim_state.h"
 
@@ -34,6 +37,7 @@ void Reset() {
     std::lock_guard<std::mutex> lock(s.mutex);
     s.ResetLocked();
   }
+  tim::ReleaseHeldCallImpl();
   Dispatcher::Get().DropQueued();
   Dispatcher::Get().SetSynchronous(false);
 }
@@ -222,6 +226,26 @@ std::vector<CallRecord> CallsNamed(const std::string& name) {
 
 size_t CountCalls(const std::string& name) {
   return CallsNamed(name).size();
+}
+
+bool WaitForCalls(const std::string& name, size_t count, uint32_t timeout_ms) {
+  State& s = State::Get();
+  std::unique_lock<std::mutex> lock(s.mutex);
+  return s.logged.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+    return static_cast<size_t>(
+               std::count_if(s.calls.begin(), s.calls.end(),
+                             [&](const CallRecord& c) { return c.name == name; })) >= count;
+  });
+}
+
+void HoldNextCall(const std::string& name) {
+  tim::HoldNextCallImpl(name);
+}
+bool WaitCallHeld(uint32_t timeout_ms) {
+  return tim::WaitCallHeldImpl(timeout_ms);
+}
+void ReleaseHeldCall() {
+  tim::ReleaseHeldCallImpl();
 }
 
 void ClearCallLog() {

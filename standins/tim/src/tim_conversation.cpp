@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tim/tim_c.h"
+#include "tim_call_hold.h"
 #include "tim_state.h"
 
 using tim::State;
@@ -11,6 +12,7 @@ using tim::State;
 extern "C" {
 
 TIMConversationHandle CreateConversation(void) {
+  tim::PauseIfHeld("CreateConversation");
   State& s = State::Get();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (s.call_log_enabled) s.Log("CreateConversation", {});

@@ -78,6 +78,7 @@ TIMConversationHandle State::NewSdkConversation(TIMConversationType type, const 
 void State::Log(const std::string& name, std::vector<std::string> args) {
   if (!call_log_enabled) return;
   calls.push_back({name, std::move(args)});
+  logged.notify_all();
 }
 
 StoredConversation* State::FindConversation(TIMConversationType type, const std::string& peer) {

@@ -2,6 +2,7 @@
 // and the call log. No routine of the caller is ever called while the lock is held.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -61,7 +62,8 @@ class State {
   // log off does not pay for formatting the arguments.
   void Log(const std::string& name, std::vector<std::string> args);
   std::vector<tim_control::CallRecord> calls;
-  bool call_log_enabled = true;  // off only for benchmarks (SetCallLogging)
+  std::condition_variable logged;  // notified by Log
+  bool call_log_enabled = true;    // off only for benchmarks (SetCallLogging)
 
   // Store, newest activity first.
   std::vector<StoredConversation> conversations;

@@ -1,10 +1,12 @@
 // The 30-second disconnect timer, on Kuvocore's manual clock.
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/task_runner.h"
 #include "chat_session_fixture.h"
+#include "host_ui_thread.h"
 #include "kuvocore_control.h"
 
 namespace kuvo_test {
@@ -130,6 +132,42 @@ TEST_F(ChatSessionTest, TheLossIsReportedOnTheRunnersThreadNotTheTimers) {
   EXPECT_EQ(conn_.events(),
             (std::vector<std::pair<int32_t, std::string>>{{-3, "tim connection lost"}}));
   EXPECT_EQ(on_runner.load(), 1);
+}
+
+}  // namespace
+}  // namespace kuvo_test
+
+namespace kuvo_test {
+namespace {
+
+// A Kuvocore that fires timers on its task runner and whose StopTimerEx and RemoveTimerCallBack
+// wait for a running OnTimer: a logout or shut-down on another thread, begun while OnTimer runs
+// there, must not deadlock, and the timer it stopped reports nothing.
+TEST_F(ChatSessionTest, StoppingTheTimerWhileOnTimerRunsOnTheRunnerDoesNotDeadlock) {
+  for (const bool uninit : {false, true}) {
+    SCOPED_TRACE(uninit ? "Im_UnInit" : "Im_Loginout");
+    LoginToLoggedIn();
+    ASSERT_TRUE(KuvocoreTest_FireTimersOnRunner(true));
+    ASSERT_TRUE(KuvocoreTest_HoldTimerCalls(true));
+    tim_control::RaiseDisconnected(6002);
+    Settle();
+    ASSERT_TRUE(KuvocoreTest_AdvanceClock(30000));
+    // OnTimer has begun on the runner; it goes on once the stop waits for it.
+    ASSERT_TRUE(KuvocoreTest_WaitTimerCallHeld(30000));
+    std::thread host([uninit] { uninit ? Im_UnInit() : Im_Loginout(); });
+    {
+      DeadlockWatchdog watchdog(uninit ? "Im_UnInit while OnTimer runs on the runner"
+                                       : "Im_Loginout while OnTimer runs on the runner");
+      host.join();
+    }
+    KuvocoreTest_HoldTimerCalls(false);
+    Settle();
+    EXPECT_EQ(CountLosses(conn_.events()), 0u) << "the stopped timer reported";
+    EXPECT_EQ(PendingTimers(), 0u);
+    KuvocoreTest_FireTimersOnRunner(false);
+    Im_UnInit();
+    Settle();
+  }
 }
 
 }  // namespace

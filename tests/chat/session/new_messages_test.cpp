@@ -1,9 +1,13 @@
 // The new-message path: conversion filters, record fields, base64 payloads, the SDK's length
 // protocol, and the holding of records until the host releases delivery.
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "chat_session_fixture.h"
+#include "kuvocore_control.h"
 
 namespace kuvo_test {
 namespace {
@@ -56,6 +60,63 @@ TEST_F(NewMessagesTest, BatchesBeforeReleaseArriveAsOneListInArrivalOrder) {
 
   Im_NotifyReleaseData();  // nothing held: nothing delivered
   EXPECT_EQ(msg_.batches().size(), 2u);
+}
+
+// Records each OnNewMsgs call with its thread, and runs `hook` inside the first.
+class ThreadedMsgs final : public IMsgCallBack {
+ public:
+  struct Call {
+    std::thread::id thread;
+    std::vector<std::string> contents;
+  };
+  void OnNewMsgs(const TimMsgList* msgs) override {
+    std::function<void()> hook;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Call call{std::this_thread::get_id(), {}};
+      for (const auto& m : *msgs) call.contents.push_back(m.content);
+      calls_.push_back(call);
+      hook.swap(hook_);
+    }
+    if (hook) hook();
+  }
+  void OnSendResult(bool, uint64_t, const tagTimMsgInfo*) override {}
+  void OnMsgListResult(uint64_t, const TimMsgList*, bool) override {}
+  void set_hook(std::function<void()> hook) { hook_ = std::move(hook); }
+  std::vector<Call> calls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<Call> calls_;
+  std::function<void()> hook_;
+};
+
+TEST_F(NewMessagesTest, TheHandOverGivesWhatWasHeldAndWhatArrivesMeanwhileFollowsOnTheRunner) {
+  Im_RemoveMsgCallBack(&msg_);
+  ThreadedMsgs msgs;
+  Im_RegMsgCallBack(&msgs);
+  tim_control::DeliverNewMessages({Custom("100", "YQ=="), Custom("100", "Yg==")});
+  Settle();
+  msgs.set_hook([] {
+    // Two batches reach the runner while the held one is being handed over.
+    tim_control::DeliverNewMessages({Custom("100", "Yw==")});
+    tim_control::DeliverNewMessages({Custom("100", "ZA=="), Custom("100", "ZQ==")});
+    tim_control::WaitIdle();
+    KuvocoreTest_WaitRunnerIdle();
+  });
+  Im_NotifyReleaseData();
+  Settle();
+  const auto calls = msgs.calls();
+  ASSERT_EQ(calls.size(), 3u) << "each batch in a call of its own";
+  EXPECT_EQ(calls[0].contents, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(calls[0].thread, std::this_thread::get_id()) << "what was held, on this thread";
+  EXPECT_EQ(calls[1].contents, std::vector<std::string>{"c"});
+  EXPECT_EQ(calls[2].contents, (std::vector<std::string>{"d", "e"}));
+  EXPECT_NE(calls[1].thread, std::this_thread::get_id()) << "what arrived meanwhile, on the runner";
+  EXPECT_EQ(calls[2].thread, calls[1].thread);
 }
 
 TEST_F(NewMessagesTest, EveryLogoutWithdrawsTheRelease) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/runnable_function.h"
 #include "base/task_runner.h"
 #include "base/timer_event.h"
 #include "kuvocore.h"
@@ -349,6 +350,53 @@ TEST_F(TimerServiceTest, StartupStartsWithZeroedCounters) {
   EXPECT_EQ(KuvocoreTest_TimerStartCalls(), 1);
   KuvocoreTest_ResetCounters();
   EXPECT_EQ(KuvocoreTest_TimerStartCalls(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+Base::ITaskRunner* Runner() {
+  void* object = nullptr;
+  GetKuvocoreObject(kKuvocoreTaskRunner, &object);
+  return static_cast<Base::ITaskRunner*>(object);
+}
+
+TEST_F(TimerServiceTest, OnTheRunnerAStopDropsAPostedCallAndWaitsForARunningOne) {
+  ASSERT_TRUE(KuvocoreTest_FireTimersOnRunner(true));
+  Sink sink;
+  bool on_runner = false;
+  sink.hook = [&](uint32_t) { on_runner = Runner()->IsCurrentThread(); };
+  // Posted but not yet begun: the stop drops it.
+  const uint32_t dropped = CreateTimerID();
+  Gate runner_free;
+  Gate runner_blocked;
+  struct Block {
+    static void Run(Gate* blocked, Gate* free) {
+      blocked->Open();
+      free->Wait();
+    }
+  };
+  Runner()->PostTask(Base::NewRunnableFunction(&Block::Run, &runner_blocked, &runner_free));
+  runner_blocked.Wait();
+  ASSERT_TRUE(StartTimerEx(dropped, 10, &sink));
+  ASSERT_TRUE(KuvocoreTest_AdvanceClock(10));  // posted behind the blocked task
+  EXPECT_TRUE(StopTimerEx(dropped));
+  runner_free.Open();
+  KuvocoreTest_WaitRunnerIdle();
+  EXPECT_TRUE(sink.Fired().empty());
+
+  // Begun and held: the stop releases it and returns after it.
+  ASSERT_TRUE(KuvocoreTest_HoldTimerCalls(true));
+  const uint32_t running = CreateTimerID();
+  ASSERT_TRUE(StartTimerEx(running, 10, &sink));
+  ASSERT_TRUE(KuvocoreTest_AdvanceClock(10));
+  ASSERT_TRUE(KuvocoreTest_WaitTimerCallHeld(20000));
+  StopTimerEx(running);
+  EXPECT_EQ(sink.Fired(), std::vector<uint32_t>{running}) << "returned before the call ended";
+  KuvocoreTest_HoldTimerCalls(false);
+  KuvocoreTest_WaitRunnerIdle();
+  EXPECT_TRUE(on_runner);
 }
 
 }  // namespace

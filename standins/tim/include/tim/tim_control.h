@@ -143,6 +143,14 @@ TIM_DECL std::vector<CallRecord> CallLog();
 TIM_DECL std::vector<CallRecord> CallsNamed(const std::string& name);
 TIM_DECL size_t CountCalls(const std::string& name);
 TIM_DECL void ClearCallLog();
+// True once the log holds at least `count` calls named `name` (within `timeout_ms`).
+TIM_DECL bool WaitForCalls(const std::string& name, size_t count, uint32_t timeout_ms);
+
+// The next CreateConversation call waits on its caller's thread, before doing anything, until
+// ReleaseHeldCall (or Reset). WaitCallHeld is true once a call waits (within `timeout_ms`).
+TIM_DECL void HoldNextCall(const std::string& name);
+TIM_DECL bool WaitCallHeld(uint32_t timeout_ms);
+TIM_DECL void ReleaseHeldCall();
 // Benchmarks switch the call log off so that its growth does not dominate what they measure.
 // Reset switches it on again.
 TIM_DECL void SetCallLogging(bool on);
