@@ -38,7 +38,8 @@ if(NOT WIN32)
   # On Linux the platform seam is one shared library that the components and KuvoAssist need.
   kuvo_install_binaries(Kuvo kuvo_platform)
 endif()
-install(FILES chat/include/KuvoChat.h fetch/include/KuvoFetch.h desk/include/KuvoDesk.h
+install(FILES chat/include/KuvoChat.h chat/include/KuvoChatPeer.h fetch/include/KuvoFetch.h
+  desk/include/KuvoDesk.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Kuvo)
 install(DIRECTORY common/include/base DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Kuvo
   FILES_MATCHING PATTERN "*.h")
