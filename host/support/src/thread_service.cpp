@@ -1,8 +1,8 @@
-#include "host/thread_service.h"
+#include "kuvo_host/thread_service.h"
 
 #include <utility>
 
-namespace host {
+namespace kuvo_host {
 
 namespace {
 void JoinUnlessSelf(std::thread& t) {
@@ -15,7 +15,9 @@ void JoinUnlessSelf(std::thread& t) {
 }
 }  // namespace
 
-ThreadService::~ThreadService() { JoinAll(); }
+ThreadService::~ThreadService() {
+  JoinAll();
+}
 
 void ThreadService::ReapFinishedLocked(std::vector<std::unique_ptr<Worker>>* out) {
   for (auto it = workers_.begin(); it != workers_.end();) {
@@ -34,10 +36,6 @@ bool ThreadService::StartThread(Base::CSmartPtr<Base::IThreadCallback> callback,
   uint32_t new_key = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (fail_starts_ > 0) {
-      --fail_starts_;
-      return false;
-    }
     ReapFinishedLocked(&finished);
     do {
       new_key = ++last_key_;
@@ -60,7 +58,6 @@ bool ThreadService::StopThread(uint32_t key, int /*value*/) {
   std::unique_ptr<Worker> worker;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stopped_keys_.push_back(key);
     auto it = workers_.find(key);
     if (it == workers_.end()) return false;
     worker = std::move(it->second);
@@ -79,14 +76,4 @@ void ThreadService::JoinAll() {
   for (auto& entry : all) JoinUnlessSelf(entry.second->thread);
 }
 
-std::vector<uint32_t> ThreadService::StoppedKeysForTesting() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return stopped_keys_;
-}
-
-void ThreadService::FailNextStartsForTesting(int count) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  fail_starts_ = count;
-}
-
-}  // namespace host
+}  // namespace kuvo_host

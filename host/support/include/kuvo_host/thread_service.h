@@ -14,7 +14,7 @@
 
 #include "base/thread_service.h"
 
-namespace host {
+namespace kuvo_host {
 
 class ThreadService final : public Base::IThreadService {
  public:
@@ -29,11 +29,6 @@ class ThreadService final : public Base::IThreadService {
   // Joins every thread started so far (finished or not).
   void JoinAll();
 
-  // Keys passed to StopThread, in call order, for tests of the callers' stop discipline.
-  std::vector<uint32_t> StoppedKeysForTesting();
-  // Makes the next StartThread calls answer false (0 = none).
-  void FailNextStartsForTesting(int count);
-
  private:
   struct Worker {
     std::thread thread;
@@ -44,8 +39,6 @@ class ThreadService final : public Base::IThreadService {
   std::mutex mutex_;
   uint32_t last_key_ = 0;
   std::map<uint32_t, std::unique_ptr<Worker>> workers_;
-  std::vector<uint32_t> stopped_keys_;
-  int fail_starts_ = 0;
 };
 
-}  // namespace host
+}  // namespace kuvo_host
