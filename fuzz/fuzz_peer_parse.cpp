@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const kuvochat::SdkPeer peer = kuvochat::MakePeer(make_kind, make_id);
     if (peer.peer.empty() != (peer.conv_type == kuvochat::kConvTypeNone)) std::abort();
     // Ids beyond the signed range do not survive the signed read-back; cscmd_ is outbound only.
-    if (!peer.peer.empty() && make_kind != kuvochat::em_PK_CSCMD &&
+    if (!peer.peer.empty() && make_kind != em_PK_CSCMD &&
         make_id <= static_cast<uint64_t>(INT64_MAX)) {
       uint32_t back_kind = 0;
       uint64_t back_id = 0;

@@ -6,6 +6,8 @@
 # checked there (and its export tables against objdump -p's). Reuses the build folders of the
 # mingw presets (build/mingw-i686, build/mingw-x64).
 #   scripts/package.sh [--no-standins]    leave the stand-ins out of the archives
+# KUVO_PACKAGE_ARCHES (default "i686 x86_64") picks the archives, KUVO_PACKAGE_OUT (default
+# build/package) their folder; host_kit_test packs its own architecture so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_DIR=${CCACHE_DIR:-/var/cache/kuvo-ccache} CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
@@ -13,9 +15,9 @@ JOBS=${JOBS:-2}
 components=(--component Kuvo --component Standins)
 [ "${1:-}" = --no-standins ] && components=(--component Kuvo)
 version=$(sed -n 's/^project(Kuvo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-out=build/package
+out=${KUVO_PACKAGE_OUT:-build/package}
 mkdir -p "$out"
-for arch in i686 x86_64; do
+for arch in ${KUVO_PACKAGE_ARCHES:-i686 x86_64}; do
   preset=mingw-${arch/x86_64/x64}
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$JOBS"

@@ -33,7 +33,7 @@ pe_arch() {
   off=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
   [ -n "$off" ] || return 1
   machine=$(od -An -t x2 -j $((off + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
-  case "$machine" in 14c) echo win32 ;; 8664) echo win64 ;; *) return 1 ;; esac
+  case "$machine" in 14c | 014c) echo win32 ;; 8664) echo win64 ;; *) return 1 ;; esac
 }
 
 # A build folder's architecture: as its test set-up names it, else the toolchain or compiler its

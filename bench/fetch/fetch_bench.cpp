@@ -7,7 +7,7 @@
 // runner starts each request, its completion comes back through the runner, which starts the
 // next), so that the ratio measures only what KuvoFetch adds:
 //   pooled      KuvoFetch on a pooled thread service   vs  raw transfers handed to the same pool
-//   per-thread  KuvoFetch on host::ThreadService       vs  raw transfers each on a thread of its
+//   per-thread  KuvoFetch on kuvo_host::ThreadService  vs  raw transfers each on a thread of its
 //               (a thread per request, joined by           own started by the runner and joined
 //               StopThread on the runner)                   there when its completion arrives
 // Runs are interleaved (raw, KuvoFetch, raw, KuvoFetch, ...); each pair gives one ratio
@@ -35,8 +35,9 @@
 #include "base/thread_service.h"
 #include "bench_args.h"
 #include "bench_http_server.h"
-#include "host/thread_service.h"
-#include "host/thread_task_runner.h"
+#include "kuvo_host/http_request.h"
+#include "kuvo_host/thread_service.h"
+#include "kuvo_host/thread_task_runner.h"
 #include "paired_ratio.h"
 #include "pooled_thread_service.h"
 
@@ -46,7 +47,7 @@ using bench::BenchHttpServer;
 using Clock = std::chrono::steady_clock;
 
 BenchHttpServer* g_server = nullptr;
-host::ThreadTaskRunner* g_runner = nullptr;
+kuvo_host::ThreadTaskRunner* g_runner = nullptr;
 
 std::string UrlFor(size_t n) {
   return "http://localhost:" + std::to_string(g_server->port()) + "/b/" + std::to_string(n);
@@ -186,7 +187,7 @@ void StartRawThread();
 
 void OnRawThreadDone(size_t n, bool ok) {
   auto it = g_raw_threads.find(n);
-  it->second.join();  // as host::ThreadService's StopThread does on the runner
+  it->second.join();  // as kuvo_host::ThreadService's StopThread does on the runner
   g_raw_threads.erase(it);
   StartRawThread();
   g_collector.Add(ok);
@@ -218,41 +219,6 @@ kuvo_bench::RunRates RunRawPerThread(size_t in_flight, size_t total, size_t firs
 
 // ---- KuvoFetch ----
 
-class BenchRequest final : public IHttpRequest {
- public:
-  explicit BenchRequest(size_t n) : n_(n), url_(UrlFor(n)) {}
-  BenchRequest(size_t n, const std::string& url) : n_(n), url_(url) {}
-  long AddRef() override { return ++refs_; }
-  long Release() override {
-    const long left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  std::string GetUrl() override { return url_; }
-  std::string GetData() override { return std::string(); }
-  void SetResponse(const std::string& response) override { response_ = response; }
-  void SetResultCode(int32_t code) override { code_ = code; }
-  uint32_t GetAttempts() override { return 1; }
-  int32_t GetMethod() override { return kHttpMethodGet; }
-  int32_t GetContentType() override { return kHttpContentForm; }
-  uint32_t GetRetryDelay() override { return 0; }
-  std::map<std::string, std::string> GetHeaders() override { return {}; }
-  std::string GetProxy() override { return std::string(); }
-  void Clone(IHttpRequest** out) override {
-    *out = new BenchRequest(n_, url_);
-    (*out)->AddRef();
-  }
-  bool Answered() const { return code_ == 0 && response_ == BenchHttpServer::BodyFor(n_); }
-
- private:
-  ~BenchRequest() = default;
-  std::atomic<long> refs_{0};
-  size_t n_;
-  std::string url_;
-  std::string response_;
-  int32_t code_ = -1;
-};
-
 // Runner-thread state of a KuvoFetch run: each callback starts the next request.
 size_t g_next = 0;
 size_t g_end = 0;
@@ -260,14 +226,17 @@ size_t g_end = 0;
 void StartNext();
 
 void OnDone(uint32_t /*id*/, IHttpRequest* request) {
-  const bool ok = static_cast<BenchRequest*>(request)->Answered();
+  const kuvo_host::HttpRequest* done = kuvo_host::HttpRequest::From(request);
+  const bool ok = done != nullptr && done->result_code() == 0 &&
+                  done->response() == BenchHttpServer::BodyFor(static_cast<size_t>(done->tag()));
   StartNext();
   g_collector.Add(ok);
 }
 
 void StartNext() {
   if (g_next >= g_end) return;
-  Base::CSmartPtr<BenchRequest> request(new BenchRequest(g_next++));
+  auto request = kuvo_host::HttpRequest::Create(UrlFor(g_next));
+  request->SetTag(g_next++);
   if (HttpStartRequest(request.get(), &OnDone) == 0) g_collector.Add(false);
 }
 
@@ -366,7 +335,7 @@ int main(int argc, char** argv) {
       g_raw_share, CURLSHOPT_UNLOCKFUNC,
       +[](CURL*, curl_lock_data, void*) { g_dns_lock.unlock(); });
 
-  host::ThreadTaskRunner runner;
+  kuvo_host::ThreadTaskRunner runner;
   g_runner = &runner;
   int failures = 0;
   size_t index = 0;
@@ -389,7 +358,7 @@ int main(int argc, char** argv) {
     Unbind();
   }
   if (only.empty() || only == "per-thread") {
-    host::ThreadService per_request;
+    kuvo_host::ThreadService per_request;
     if (!Bind(&per_request)) return 1;
     const Comparison per_thread = {"per-thread", &RunRawPerThread, &RunFetch};
     for (size_t level : levels) {

@@ -48,6 +48,8 @@
 #include <map>
 #include <string>
 
+#include "KuvoChatPeer.h"  // PeerKind codes and the peer-text rules
+
 #if defined(_WIN32)
 #if defined(KUVOCHAT_BUILDING)
 #define KUVOCHAT_API __declspec(dllexport)
@@ -148,14 +150,29 @@ class ISessionCallBack {
   ~ISessionCallBack() = default;
 };
 
+// Why an export answered false or 0: the library writes one line per event to the debug output,
+// "[IM][CImMgr::<method>]<text>" (the reasons below name their lines). On Windows that is
+// OutputDebugStringA: watch it with Sysinternals DebugView ("Capture Win32"), in a debugger's
+// output window, or under wine with WINEDEBUG=+debugstr. On Linux the lines go to stderr when
+// the environment variable KUVO_DEBUG_OUTPUT_STDERR is 1. On both, KUVO_DEBUG_OUTPUT_FILE names a
+// file that every line is also appended to (read at each line, so it may be set at any time).
+// Reasons without a line are silent: the argument named no conversation (a PeerKind code outside
+// KuvoChatPeer.h's table) or the SDK refused.
 extern "C" {
 
 // Next sequence number: 1, 2, 3, ... for the manager's life (shared with history requests).
 KUVOCHAT_API uint64_t Im_CreateNewSeq();
-// Initialises the SDK with its data folder; true also on a repeated call after a success.
-// `reserved` is ignored.
+// Initialises the SDK with its data folder; true also on a repeated call after a success
+// ("Repetitive initialization"). `reserved` is ignored. False when Kuvocore is not loaded or not
+// started, so it has no task runner ("Base com uninit"), or when the SDK's TIMInit failed
+// ("Init result:<code>", code not 0). The folder is created when missing.
 KUVOCHAT_API bool Im_Init(uint64_t appId, uint32_t reserved, const wchar_t* dataPath);
 // True when the login request was accepted; the outcome arrives as event 0 or -4.
+// `accountType` is the account type text of the application's IM account system, passed to the
+// SDK as it is (the examples' "36862" is such a value). False when Im_Init has not succeeded
+// ("[CImMgr::Login]Please init"), when a login is pending or established ("Current login
+// state:<0|1> connect state:<0|1>"; Im_Loginout first), or when the SDK refused the request
+// ("Start login,appid=...,user=...,code=<code>" with a code other than 0).
 KUVOCHAT_API bool Im_Login(uint64_t userId, std::string accountType, std::string userSig);
 KUVOCHAT_API void Im_Loginout();
 // The host is ready for messages: the records held when it is called are handed over now, on
@@ -172,22 +189,31 @@ KUVOCHAT_API void Im_RemoveSessionCallBack(ISessionCallBack* callback);
 // Sends one message: `msg->payload` (wrapped in a msgHeader when `wrap`) base64-encoded in one
 // custom element with `msg->pushText` as its description and offline-push text. True when the
 // send was started; the outcome follows through OnSendResult under `msg->msgId`.
+// False, silently, when `msg` is null, its peerKind names no conversation, `wrap` is set and
+// `cmd` is not a cmdType of the timmsgtype schema, the payload is empty, the payload or push
+// text is too long for the SDK (payload above 3/4 of 4 GiB, text above 4 GiB), or the SDK gave
+// no conversation or message handle.
 KUVOCHAT_API bool Im_SendMsg(const tagTimSendMsgInfo* msg, bool onlineOnly, bool wrap);
 // Pages through a conversation's history. Modes: 1 the newest page (also whenever `anchor` is
 // null), 2 forward from `anchor`, other non-zero values backward from `anchor`. Returns the
 // request number (from the Im_CreateNewSeq counter) or 0; the page follows through
-// OnMsgListResult.
+// OnMsgListResult. 0, silently (a number is used up all the same), when `mode` is 0 with an
+// anchor, `peerKind` names no conversation, or the SDK gave no conversation for the peer.
 KUVOCHAT_API uint64_t Im_GetMsgList(uint32_t peerKind, uint64_t peerId, uint32_t count,
                                     int32_t mode, const tagTimMsgLocator* anchor);
 // Hands the recent conversations (at most 100) to OnRecentList of every session callback, on
-// the calling thread, before returning; nothing is called when there are none.
+// the calling thread, before returning; nothing is called when there are none. Only
+// conversations whose peer text reads as a PeerKind are listed (KuvoChatPeer.h).
 KUVOCHAT_API void Im_GetRecentList();
-// The conversation's unread count; 0 on any failure.
+// The conversation's unread count; 0 also, silently, when `peerKind` names no conversation or
+// the SDK has no conversation for the peer.
 KUVOCHAT_API int32_t Im_GetTalkUnReadCnt(uint32_t peerKind, uint64_t peerId);
-// Marks every message of the conversation read.
+// Marks every message of the conversation read; nothing happens, silently, when `peerKind` names
+// no conversation or the SDK has none for the peer.
 KUVOCHAT_API void Im_SetReadMsg(uint32_t peerKind, uint64_t peerId);
 // Marks the conversation read, then removes it (with its stored messages when `withMessages`).
-// The SDK's delete result, 0 when the conversation could not be had.
+// The SDK's delete result (1 removed, 0 not); 0 also, silently, when `peerKind` names no
+// conversation or the SDK has none for the peer.
 KUVOCHAT_API uint8_t Im_RemoveTalk(uint32_t peerKind, uint64_t peerId, bool withMessages);
 // Withdrawing is not offered: always false, nothing is sent.
 KUVOCHAT_API bool Im_ReqWithdrawMsg(uint32_t a1, uint32_t a2, uint32_t a3, uint32_t a4, uint32_t a5,

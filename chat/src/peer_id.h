@@ -6,21 +6,9 @@
 #include <cstdint>
 #include <string>
 
-namespace kuvochat {
+#include "KuvoChatPeer.h"
 
-enum PeerKind : uint32_t {
-  em_PK_NONE = 0,
-  em_PK_G = 1,
-  em_PK_D = 3,
-  em_PK_USER = 9,
-  em_PK_CD = 20,
-  em_PK_CSCMD = 22,
-  em_PK_MATTER_DISCUSS = 50,
-  em_PK_MATTER_REMIND = 51,
-  em_PK_MATTER_CUSTOMER = 52,
-  em_PK_MATTER_CUSTOMER_VISIT = 53,
-  em_PK_MATTER_ORDER_APPROVAL = 54,
-};
+namespace kuvochat {
 
 // SDK conversation types as this library uses them.
 constexpr int kConvTypeNone = 0;

@@ -1,48 +1,16 @@
-// Host guide, KuvoFetch: a counted request object, and the exports called on the runner's thread.
-#include <atomic>
-#include <map>
+// Host guide, KuvoFetch: the kit's request object, and the exports called on the runner's thread.
 #include <string>
 
 #include "KuvoFetch.h"
 #include "base/runnable_function.h"
+#include "kuvo_host/http_request.h"
 
 namespace guide {
 
-class GetRequest final : public IHttpRequest {
- public:
-  explicit GetRequest(std::string url) : url_(std::move(url)) {}
-  long AddRef() override { return ++refs_; }
-  long Release() override {
-    const long left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  std::string GetUrl() override { return url_; }
-  std::string GetData() override { return std::string(); }
-  void SetResponse(const std::string& response) override { response_ = response; }
-  void SetResultCode(int32_t code) override { code_ = code; }
-  uint32_t GetAttempts() override { return 3; }
-  int32_t GetMethod() override { return kHttpMethodGet; }
-  int32_t GetContentType() override { return kHttpContentForm; }  // the only one a GET takes
-  uint32_t GetRetryDelay() override { return 500; }
-  std::map<std::string, std::string> GetHeaders() override { return {}; }
-  std::string GetProxy() override { return std::string(); }
-  void Clone(IHttpRequest** out) override {
-    *out = new GetRequest(url_);
-    (*out)->AddRef();
-  }
-  std::string response_;
-  int32_t code_ = -1;
-
- private:
-  std::atomic<long> refs_{0};
-  std::string url_;
-};
-
 // On the runner's thread, once per request: the clone, filled. 0 is HTTP 200.
 void OnFetched(uint32_t, IHttpRequest* request) {
-  auto* done = static_cast<GetRequest*>(request);
-  (void)done->code_;
+  kuvo_host::HttpRequest* done = kuvo_host::HttpRequest::From(request);
+  if (done != nullptr && done->result_code() == 0) (void)done->response();
 }
 
 struct FetchStart {
@@ -58,7 +26,8 @@ void StartFetch(Base::ITaskRunner* runner, Base::IThreadService* threads) {
   runner->PostTask(Base::NewRunnableFunction(
       +[](FetchStart* s) {
         if (!HttpInit(s->threads, s->runner)) return;
-        Base::CSmartPtr<GetRequest> request(new GetRequest("https://example.org/status"));
+        auto request = kuvo_host::HttpRequest::Create("https://example.org/status");
+        request->SetAttempts(3).SetRetryDelay(500);
         HttpStartRequest(request.get(), &OnFetched);
       },
       &start));

@@ -6,6 +6,7 @@
 
 #include "KuvoChat.h"
 #include "host_checks.h"
+#include "kuvo_host/kuvocore_runner.h"
 #include "kuvocore_control.h"
 #include "tim/tim_control.h"
 
@@ -15,9 +16,12 @@ namespace {
 
 class Conn final : public IConnCallBack {
  public:
+  // Events arrive on Kuvocore's task runner.
   void OnConnEvent(int32_t code, std::string text) override {
+    Base::ITaskRunner* runner = kuvo_host::KuvocoreTaskRunner();
+    const bool on_runner = runner != nullptr && runner->IsCurrentThread();
     std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::to_string(code) + " " + text);
+    events_.push_back(std::to_string(code) + " " + text + (on_runner ? "" : " (off the runner)"));
   }
   std::vector<std::string> events() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -34,7 +38,12 @@ class Msgs final : public IMsgCallBack {
   void OnNewMsgs(const TimMsgList* msgs) override {
     std::lock_guard<std::mutex> lock(mutex_);
     // The records belong to the library and live for this call only: copy what is kept.
-    for (const auto& m : *msgs) received_.push_back(m.locator.sender + ": " + m.content);
+    for (const auto& m : *msgs) {
+      const std::string kind =
+          m.peerKind == em_PK_USER ? "user " : "kind " + std::to_string(m.peerKind) + " ";
+      received_.push_back(kind + std::to_string(m.peerId) + " " + m.locator.sender + ": " +
+                          m.content);
+    }
   }
   void OnSendResult(bool, uint64_t, const tagTimMsgInfo*) override {}
   void OnMsgListResult(uint64_t, const TimMsgList*, bool) override {}
@@ -63,7 +72,8 @@ std::wstring Widen(const std::string& text) {
 }  // namespace
 
 int CheckChat(const std::string& work_folder) {
-  int failures = Check(Kuvocore_Startup(), "chat: Kuvocore started");
+  int failures = Check(Kuvocore_Startup() && kuvo_host::KuvocoreTaskRunner() != nullptr,
+                       "chat: Kuvocore started, its task runner there");
   tim_control::Reset();
   Conn conn;
   Msgs msgs;
@@ -79,8 +89,8 @@ int CheckChat(const std::string& work_folder) {
   const std::vector<std::string> received = msgs.received();
   failures += Check(received.size() == 1, "chat: one message received");
   if (!received.empty()) {
-    failures +=
-        Check(received[0] == "100: hello", "chat: from 100, \"hello\" (" + received[0] + ")");
+    failures += Check(received[0] == "user 100 100: hello",
+                      "chat: from user 100 (em_PK_USER), \"hello\" (" + received[0] + ")");
   }
   // Removed before they go out of scope: no new call into them begins, and Settle below lets a
   // call still running on the runner end before they go.

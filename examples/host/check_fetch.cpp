@@ -1,52 +1,21 @@
 // KuvoFetch: a GET against the loopback server, on a task runner and a thread service the host
 // lends; the exports are called on the runner's thread and the result comes back on it.
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <map>
 #include <mutex>
 #include <string>
 
 #include "KuvoFetch.h"
 #include "base/runnable_function.h"
 #include "host_checks.h"
-#include "host_services.h"
+#include "kuvo_host/http_request.h"
+#include "kuvo_host/thread_service.h"
+#include "kuvo_host/thread_task_runner.h"
 #include "loopback_server.h"
 
 namespace kit_host {
 
 namespace {
-
-class Request final : public IHttpRequest {
- public:
-  explicit Request(std::string url) : url_(std::move(url)) {}
-  long AddRef() override { return ++refs_; }
-  long Release() override {
-    const long left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  std::string GetUrl() override { return url_; }
-  std::string GetData() override { return std::string(); }
-  void SetResponse(const std::string& response) override { response_ = response; }
-  void SetResultCode(int32_t code) override { code_ = code; }
-  uint32_t GetAttempts() override { return 1; }
-  int32_t GetMethod() override { return kHttpMethodGet; }
-  int32_t GetContentType() override { return kHttpContentForm; }
-  uint32_t GetRetryDelay() override { return 0; }
-  std::map<std::string, std::string> GetHeaders() override { return {}; }
-  std::string GetProxy() override { return std::string(); }
-  void Clone(IHttpRequest** out) override {
-    *out = new Request(url_);
-    (*out)->AddRef();
-  }
-  std::string response_;
-  int32_t code_ = -1;
-
- private:
-  std::atomic<long> refs_{0};
-  std::string url_;
-};
 
 struct Outcome {
   std::mutex mutex;
@@ -57,22 +26,23 @@ struct Outcome {
   std::string response;
 };
 Outcome* g_outcome = nullptr;
-TaskRunner* g_runner = nullptr;
+kuvo_host::ThreadTaskRunner* g_runner = nullptr;
 
+// On the runner's thread, with the library's clone of the request, filled.
 void OnFetched(uint32_t, IHttpRequest* request) {
-  auto* r = static_cast<Request*>(request);
+  kuvo_host::HttpRequest* r = kuvo_host::HttpRequest::From(request);
   std::lock_guard<std::mutex> lock(g_outcome->mutex);
   g_outcome->called = true;
   g_outcome->on_runner = g_runner->IsCurrentThread();
-  g_outcome->code = r->code_;
-  g_outcome->response = r->response_;
+  g_outcome->code = r != nullptr ? r->result_code() : -2;
+  g_outcome->response = r != nullptr ? r->response() : std::string();
   g_outcome->done.notify_all();
 }
 
 struct Start {
-  ThreadService* service;
-  TaskRunner* runner;
-  Request* request;
+  kuvo_host::ThreadService* service;
+  kuvo_host::ThreadTaskRunner* runner;
+  kuvo_host::HttpRequest* request;
   bool initialised = false;
   uint32_t id = 0;
 };
@@ -87,11 +57,11 @@ int CheckFetch() {
   g_outcome = &outcome;
   int fetched = 0;
   {
-    ThreadService service;  // declared first: it outlives the runner's last task
-    TaskRunner runner;
+    kuvo_host::ThreadService service;  // declared first: it outlives the runner's last task
+    kuvo_host::ThreadTaskRunner runner;
     g_runner = &runner;
-    Base::CSmartPtr<Request> request(
-        new Request("http://127.0.0.1:" + std::to_string(server.port()) + "/kit"));
+    auto request = kuvo_host::HttpRequest::Create(
+        "http://127.0.0.1:" + std::to_string(server.port()) + "/kit");
     Start start{&service, &runner, request.get()};
     runner.PostTask(Base::NewRunnableFunction(
         +[](Start* s) {

@@ -85,11 +85,17 @@ using HttpRequestCallback = void (*)(uint32_t request_id, IHttpRequest* request)
 
 extern "C" {
 
+// KuvoFetch writes no log: every failure shows in a result (below) or in the result code the
+// completion carries (see the top of this file).
+//
 // Binds the services (replacing earlier ones) and sets libcurl up once. False when either is
 // null.
 KUVO_FETCH_API bool HttpInit(Base::IThreadService* thread_service, Base::ITaskRunner* task_runner);
 // Starts `request` (a clone of it) on a thread of the thread service. Returns its id, never 0
-// for an accepted request; 0 when nothing was started.
+// for an accepted request; 0 when nothing was started: `request` is null, HttpInit has not
+// succeeded (or HttpUnInit came after it), `Clone` wrote null, memory ran out, or the thread
+// service's StartThread answered false. A request that is accepted but cannot be set up (bad
+// method or content type, CR/LF/NUL in a header) is answered later with result code 93.
 KUVO_FETCH_API uint32_t HttpStartRequest(IHttpRequest* request, HttpRequestCallback callback);
 // Forgets a pending request: no callback, the object is not filled. Unknown ids are ignored.
 KUVO_FETCH_API void HttpStopRequest(uint32_t request_id);

@@ -13,8 +13,8 @@
 #include "base/runnable_function.h"
 #include "demo_section.h"
 #include "host/loopback_http_server.h"
-#include "host/thread_service.h"
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_service.h"
+#include "kuvo_host/thread_task_runner.h"
 
 namespace {
 
@@ -154,11 +154,11 @@ int RunFetchDemo(const demo::DemoArgs& args) {
     }
   }
 
-  host::ThreadTaskRunner runner;
-  host::ThreadService service;
+  kuvo_host::ThreadTaskRunner runner;
+  kuvo_host::ThreadService service;
   struct Session {
-    host::ThreadService* service;
-    host::ThreadTaskRunner* runner;
+    kuvo_host::ThreadService* service;
+    kuvo_host::ThreadTaskRunner* runner;
     std::vector<Planned>* plan;
     bool ok = false;
     std::vector<uint32_t> ids;

@@ -27,7 +27,7 @@ using GetTalkUnReadCntFn = int32_t(__cdecl*)(uint32_t, uint64_t);
 using ReqWithdrawMsgFn = bool(__cdecl*)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
 using UnInitFn = void(__cdecl*)();
 
-constexpr uint32_t kGroup = kuvochat::em_PK_G;
+constexpr uint32_t kGroup = em_PK_G;
 // Both halves non-zero, so a lost or swapped half changes the peer text.
 constexpr uint64_t kPeerId = 0x0000000200000003ull;
 constexpr uint64_t kAppId = 0x00000003000004d2ull;

@@ -77,7 +77,7 @@ TEST_F(FetchExportsAbi, ExportsLeaveTheirArgumentsToTheCaller) {
   });
   EXPECT_EQ(again.eax, started.eax + 1);
   EXPECT_EQ(stopped.popped, 0);
-  const auto keys = service_->StoppedKeysForTesting();
+  const auto keys = service_->StoppedKeys();
   ASSERT_FALSE(keys.empty());
 
   // HttpUnInit and HttpInit (a bool result in the low byte) through slots as well.

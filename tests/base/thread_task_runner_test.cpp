@@ -1,4 +1,4 @@
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_task_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 std::mutex g_mutex;
 std::vector<int> g_order;
 std::atomic<int> g_on_runner{0};
-host::ThreadTaskRunner* g_runner = nullptr;
+kuvo_host::ThreadTaskRunner* g_runner = nullptr;
 
 void Append(int value) {
   if (g_runner && g_runner->IsCurrentThread()) ++g_on_runner;
@@ -23,7 +23,7 @@ void Append(int value) {
 }
 
 TEST(ThreadTaskRunnerTest, RunsInPostingOrderOnItsOwnThread) {
-  host::ThreadTaskRunner runner;
+  kuvo_host::ThreadTaskRunner runner;
   g_runner = &runner;
   g_order.clear();
   g_on_runner = 0;
@@ -38,7 +38,7 @@ TEST(ThreadTaskRunnerTest, RunsInPostingOrderOnItsOwnThread) {
 }
 
 TEST(ThreadTaskRunnerTest, TasksFromManyThreadsKeepEachPostersOrder) {
-  host::ThreadTaskRunner runner;
+  kuvo_host::ThreadTaskRunner runner;
   g_order.clear();
   constexpr int kThreads = 4, kPerThread = 500;
   std::vector<std::thread> posters;
@@ -62,7 +62,7 @@ TEST(ThreadTaskRunnerTest, TasksFromManyThreadsKeepEachPostersOrder) {
 TEST(ThreadTaskRunnerTest, StopRunsWhatWasQueuedAndDropsLaterPosts) {
   g_order.clear();
   {
-    host::ThreadTaskRunner runner;
+    kuvo_host::ThreadTaskRunner runner;
     for (int i = 0; i < 10; ++i) runner.PostTask(Base::NewRunnableFunction(&Append, i));
     runner.Stop();
     runner.PostTask(Base::NewRunnableFunction(&Append, 99));

@@ -54,10 +54,10 @@ TEST_F(FetchTest, StopAfterCompletionDoesNothing) {
   Completion c;
   ASSERT_TRUE(CompletionLog::Get().WaitFor(id, &c));
   Drain();
-  const auto stopped_before = service_->StoppedKeysForTesting();
+  const auto stopped_before = service_->StoppedKeys();
   ASSERT_EQ(stopped_before.size(), 1u);  // the completion's own StopThread
   Stop(id);
-  EXPECT_EQ(service_->StoppedKeysForTesting(), stopped_before);
+  EXPECT_EQ(service_->StoppedKeys(), stopped_before);
   EXPECT_EQ(CompletionLog::Get().CountFor(id), 1);
 }
 
@@ -101,7 +101,7 @@ TEST_F(FetchTest, UnInitStopsEveryPendingRequestOnceInAscendingIdOrder) {
   EXPECT_EQ(Start(v, &originals[1]), 1u);
   EXPECT_EQ(Start(v, &originals[2]), 2u);
   UnInit();
-  EXPECT_EQ(service_->StoppedKeysForTesting(), (std::vector<uint32_t>{2, 3, 1}));
+  EXPECT_EQ(service_->StoppedKeys(), (std::vector<uint32_t>{2, 3, 1}));
   Drain();
   EXPECT_EQ(CompletionLog::Get().Size(), 0u);
   for (auto& original : originals) EXPECT_EQ(original->LastCloneFill()->set_code_calls, 0);
@@ -130,7 +130,7 @@ TEST_F(FetchTest, HttpInitAgainWithRequestsPendingKeepsThem) {
   Drain();
   EXPECT_EQ(CompletionLog::Get().CountFor(id), 1);
   UnInit();
-  EXPECT_EQ(service_->StoppedKeysForTesting(), (std::vector<uint32_t>{2, 1}));
+  EXPECT_EQ(service_->StoppedKeys(), (std::vector<uint32_t>{2, 1}));
   EXPECT_EQ(CompletionLog::Get().CountFor(idle), 0);
 }
 

@@ -6,8 +6,8 @@
 
 #include "KuvoFetch.h"
 #include "curl_share.h"
-#include "host/thread_service.h"
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_service.h"
+#include "kuvo_host/thread_task_runner.h"
 
 namespace {
 
@@ -50,8 +50,8 @@ class CurlSetupTest : public ::testing::Test {
   bool Init() { return HttpInit(&service_, &runner_); }
 
   CurlSetupCalls saved_;
-  host::ThreadService service_;
-  host::ThreadTaskRunner runner_;
+  kuvo_host::ThreadService service_;
+  kuvo_host::ThreadTaskRunner runner_;
 };
 
 TEST_F(CurlSetupTest, ShareThatCannotBeMadeStillBalancesGlobalInitAndCleanup) {

@@ -49,14 +49,14 @@ TEST_F(FetchTest, AfterAWrapIdsStillPendingAreSkipped) {
   Drain();
   Stop(1);
   Stop(2);
-  EXPECT_EQ(service_->StoppedKeysForTesting(), (std::vector<uint32_t>{3, 1, 2}));
+  EXPECT_EQ(service_->StoppedKeys(), (std::vector<uint32_t>{3, 1, 2}));
   EXPECT_EQ(CompletionLog::Get().Size(), 1u);
 }
 
 TEST_F(FetchTest, FailedThreadStartUsesUpAnIdAndAddsNoRow) {
   HttpSetLastRequestIdForTesting(10);
   const int live_before = TestRequest::LiveCount();
-  service_->FailNextStartsForTesting(1);
+  service_->FailNextStarts(1);
   auto request = TestRequest::Make(NeverTransfers());
   EXPECT_EQ(Start(request.get()), 0u);
   // The failed start kept no reference to its clone.
@@ -64,7 +64,7 @@ TEST_F(FetchTest, FailedThreadStartUsesUpAnIdAndAddsNoRow) {
   EXPECT_EQ(Start(NeverTransfers()), 12u);
   // Id 11 has no row: stopping it reaches no thread.
   Stop(11);
-  EXPECT_TRUE(service_->StoppedKeysForTesting().empty());
+  EXPECT_TRUE(service_->StoppedKeys().empty());
 }
 
 TEST_F(FetchTest, StartsThatBuildNothingLeaveTheCounterAlone) {
@@ -86,7 +86,7 @@ TEST_F(FetchTest, UnboundLibraryAcceptsNothing) {
   EXPECT_FALSE(ok);
   EXPECT_EQ(Start(NeverTransfers()), 0u);
   Stop(1);  // nothing to find
-  EXPECT_TRUE(service_->StoppedKeysForTesting().empty());
+  EXPECT_TRUE(service_->StoppedKeys().empty());
 
   OnRunner([&] { ok = HttpInit(service_.get(), runner_.get()); });
   ASSERT_TRUE(ok);

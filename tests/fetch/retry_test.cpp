@@ -108,9 +108,9 @@ TEST_F(FetchTest, ZeroAttemptsNeverTransfersNorCompletes) {
   Drain();
   EXPECT_EQ(CompletionLog::Get().CountFor(id), 0);
   EXPECT_TRUE(Arrivals(key).empty());
-  EXPECT_TRUE(service_->StoppedKeysForTesting().empty());
+  EXPECT_TRUE(service_->StoppedKeys().empty());
   Stop(id);  // still pending until now
-  EXPECT_EQ(service_->StoppedKeysForTesting().size(), 1u);
+  EXPECT_EQ(service_->StoppedKeys().size(), 1u);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ class ForgetfulThreadService final : public Base::IThreadService {
 // long as a test needs. Counts every call made after `AfterTeardown()`.
 class LatchedRunner final : public Base::ITaskRunner {
  public:
-  explicit LatchedRunner(host::ThreadTaskRunner* inner) : inner_(inner) {}
+  explicit LatchedRunner(kuvo_host::ThreadTaskRunner* inner) : inner_(inner) {}
   bool IsCurrentThread() override {
     CountIfLate();
     return inner_->IsCurrentThread();
@@ -100,7 +100,7 @@ class LatchedRunner final : public Base::ITaskRunner {
     if (late_) ++late_calls_;
   }
 
-  host::ThreadTaskRunner* inner_;
+  kuvo_host::ThreadTaskRunner* inner_;
   std::mutex mutex_;
   std::condition_variable changed_;
   int entered_ = 0;

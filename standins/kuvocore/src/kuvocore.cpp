@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/runnable_function.h"
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_task_runner.h"
 #include "kuvocore_control.h"
 #include "timer_service.h"
 
@@ -17,12 +17,12 @@ namespace {
 
 struct Core {
   std::mutex mutex;
-  host::ThreadTaskRunner* runner = nullptr;  // guarded by mutex; null while not started
-  kuvocore::TimerService* timers = nullptr;  // likewise
+  kuvo_host::ThreadTaskRunner* runner = nullptr;  // guarded by mutex; null while not started
+  kuvocore::TimerService* timers = nullptr;       // likewise
   // Services of earlier Startups. They are kept, stopped, for the life of the process: a runner
   // pointer handed to a component stays usable (posts are dropped), and a service shut down
   // from its own thread is still needed until that thread ends.
-  std::vector<std::unique_ptr<host::ThreadTaskRunner>> retired_runners;
+  std::vector<std::unique_ptr<kuvo_host::ThreadTaskRunner>> retired_runners;
   std::vector<std::unique_ptr<kuvocore::TimerService>> retired_timers;
 
   std::atomic<uint32_t> last_timer_id{0};
@@ -45,7 +45,7 @@ kuvocore::TimerService* Timers() {
   return core.timers;
 }
 
-host::ThreadTaskRunner* Runner() {
+kuvo_host::ThreadTaskRunner* Runner() {
   Core& core = TheCore();
   std::lock_guard<std::mutex> lock(core.mutex);
   return core.runner;
@@ -71,8 +71,8 @@ KUVOCORE_API bool Kuvocore_Startup() {
   std::lock_guard<std::mutex> lock(core.mutex);
   if (core.runner) return true;
   ResetCounters(core);
-  auto runner = std::make_unique<host::ThreadTaskRunner>();
-  host::ThreadTaskRunner* raw_runner = runner.get();
+  auto runner = std::make_unique<kuvo_host::ThreadTaskRunner>();
+  kuvo_host::ThreadTaskRunner* raw_runner = runner.get();
   auto timers = std::make_unique<kuvocore::TimerService>(
       &core.fired,
       [raw_runner](kuvocore::TimerService* service, uint64_t call) {
@@ -89,7 +89,7 @@ KUVOCORE_API bool Kuvocore_Startup() {
 
 KUVOCORE_API void Kuvocore_Shutdown() {
   Core& core = TheCore();
-  host::ThreadTaskRunner* runner = nullptr;
+  kuvo_host::ThreadTaskRunner* runner = nullptr;
   kuvocore::TimerService* timers = nullptr;
   {
     std::lock_guard<std::mutex> lock(core.mutex);
@@ -108,7 +108,7 @@ KUVOCORE_API bool GetKuvocoreObject(int kind, void** out) {
   if (!out) return false;
   *out = nullptr;
   if (kind != kKuvocoreTaskRunner) return false;
-  host::ThreadTaskRunner* runner = Runner();
+  kuvo_host::ThreadTaskRunner* runner = Runner();
   if (!runner) return false;
   *out = static_cast<Base::ITaskRunner*>(runner);
   return true;
@@ -169,7 +169,7 @@ KUVOCORE_API bool KuvocoreTest_AdvanceClock(uint32_t ms) {
 }
 
 KUVOCORE_API bool KuvocoreTest_WaitRunnerIdle() {
-  host::ThreadTaskRunner* runner = Runner();
+  kuvo_host::ThreadTaskRunner* runner = Runner();
   if (!runner || runner->IsCurrentThread()) return false;
   runner->WaitIdle();
   return true;

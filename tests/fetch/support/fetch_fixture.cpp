@@ -85,8 +85,8 @@ void RecordCompletion(uint32_t id, IHttpRequest* request) {
 
 void FetchTest::SetUp() {
   ASSERT_TRUE(GetServers().ok) << GetServers().error;
-  runner_ = std::make_unique<host::ThreadTaskRunner>();
-  service_ = std::make_unique<host::ThreadService>();
+  runner_ = std::make_unique<kuvo_host::ThreadTaskRunner>();
+  service_ = std::make_unique<RecordingThreadService>();
   CompletionLog::Get().Reset(runner_.get());
   bool ok = false;
   OnRunner([&] { ok = HttpInit(service_.get(), runner_.get()); });

@@ -15,8 +15,8 @@
 
 #include "KuvoFetch.h"
 #include "fetch_servers.h"
-#include "host/thread_service.h"
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_task_runner.h"
+#include "recording_thread_service.h"
 #include "test_request.h"
 
 namespace fetch_test {
@@ -70,8 +70,8 @@ class FetchTest : public ::testing::Test {
   // Every task posted to the runner so far has run.
   void Drain() { runner_->WaitIdle(); }
 
-  std::unique_ptr<host::ThreadTaskRunner> runner_;
-  std::unique_ptr<host::ThreadService> service_;
+  std::unique_ptr<kuvo_host::ThreadTaskRunner> runner_;
+  std::unique_ptr<RecordingThreadService> service_;
   bool initialised_ = false;
 };
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "KuvoFetch.h"
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_task_runner.h"
 #include "swarm_driver.h"
 #include "test_request.h"
 
@@ -113,7 +113,7 @@ class SwarmTaskRunner final : public Base::ITaskRunner {
  private:
   Checker* checker_;
   std::atomic<bool> bound_{false};
-  host::ThreadTaskRunner inner_;
+  kuvo_host::ThreadTaskRunner inner_;
 };
 
 }  // namespace swarm

@@ -1,8 +1,8 @@
-#include "host/thread_task_runner.h"
+#include "kuvo_host/thread_task_runner.h"
 
 #include <utility>
 
-namespace host {
+namespace kuvo_host {
 
 ThreadTaskRunner::ThreadTaskRunner() {
   std::unique_lock<std::mutex> lock(mutex_);
@@ -10,7 +10,9 @@ ThreadTaskRunner::ThreadTaskRunner() {
   thread_id_ = thread_.get_id();
 }
 
-ThreadTaskRunner::~ThreadTaskRunner() { Stop(); }
+ThreadTaskRunner::~ThreadTaskRunner() {
+  Stop();
+}
 
 bool ThreadTaskRunner::IsCurrentThread() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -76,4 +78,4 @@ void ThreadTaskRunner::Loop() {
   }
 }
 
-}  // namespace host
+}  // namespace kuvo_host

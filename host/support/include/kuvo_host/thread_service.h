@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -17,7 +18,7 @@
 
 #include "base/thread_service.h"
 
-namespace host {
+namespace kuvo_host {
 
 class ThreadService final : public Base::IThreadService {
  public:
@@ -32,25 +33,21 @@ class ThreadService final : public Base::IThreadService {
   // Joins every thread started so far (finished or not).
   void JoinAll();
 
-  // Keys passed to StopThread, in call order, for tests of the callers' stop discipline.
-  std::vector<uint32_t> StoppedKeysForTesting();
   // Threads started and not yet joined.
-  size_t ThreadCountForTesting();
-  static constexpr size_t kFinishedKeptForStopForTesting = 64;
-  // Makes the next StartThread calls answer false (0 = none).
-  void FailNextStartsForTesting(int count);
+  size_t ThreadCount();
+
+  // A caller that stops every key (KuvoFetch stops each one when its completion arrives) has
+  // finished workers waiting for their stop at any time, as many as it has completions queued.
+  // Joining those early, in a burst, frees their stacks at once; glibc keeps only 40 MiB of freed
+  // stacks for reuse, so the next starts would map and fault in fresh ones (a third of KuvoFetch's
+  // throughput at 32 requests in flight). Only a host that never stops its keys goes beyond this.
+  static constexpr size_t kFinishedKeptForStop = 64;
 
  private:
   struct Worker {
     std::thread thread;
     std::atomic<bool> done{false};
   };
-  // A caller that stops every key (KuvoFetch stops each one when its completion arrives) has
-  // finished workers waiting for their stop at any time, as many as it has completions queued.
-  // Joining those early, in a burst, frees their stacks at once; glibc keeps only 40 MiB of freed
-  // stacks for reuse, so the next starts would map and fault in fresh ones (a third of KuvoFetch's
-  // throughput at 32 requests in flight). Only a host that never stops its keys goes beyond this.
-  static constexpr size_t kFinishedKeptForStop = kFinishedKeptForStopForTesting;
   // Removes and returns the oldest finished worker when more than kFinishedKeptForStop have
   // finished unstopped; null otherwise.
   std::unique_ptr<Worker> TakeOneFinishedLocked();
@@ -58,8 +55,6 @@ class ThreadService final : public Base::IThreadService {
   std::mutex mutex_;
   uint32_t last_key_ = 0;
   std::map<uint32_t, std::unique_ptr<Worker>> workers_;
-  std::vector<uint32_t> stopped_keys_;
-  int fail_starts_ = 0;
 };
 
-}  // namespace host
+}  // namespace kuvo_host

@@ -1,8 +1,8 @@
-#include "host/thread_service.h"
+#include "kuvo_host/thread_service.h"
 
 #include <utility>
 
-namespace host {
+namespace kuvo_host {
 
 namespace {
 void JoinUnlessSelf(std::thread& t) {
@@ -37,10 +37,6 @@ bool ThreadService::StartThread(Base::CSmartPtr<Base::IThreadCallback> callback,
   std::unique_ptr<Worker> finished;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (fail_starts_ > 0) {
-      --fail_starts_;
-      return false;
-    }
     finished = TakeOneFinishedLocked();
   }
   // Joined before the new thread starts, so that the new thread can take the stack freed here.
@@ -66,7 +62,6 @@ bool ThreadService::StopThread(uint32_t key, int /*value*/) {
   std::unique_ptr<Worker> worker;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stopped_keys_.push_back(key);
     auto it = workers_.find(key);
     if (it == workers_.end()) return false;
     worker = std::move(it->second);
@@ -85,19 +80,9 @@ void ThreadService::JoinAll() {
   for (auto& entry : all) JoinUnlessSelf(entry.second->thread);
 }
 
-std::vector<uint32_t> ThreadService::StoppedKeysForTesting() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return stopped_keys_;
-}
-
-size_t ThreadService::ThreadCountForTesting() {
+size_t ThreadService::ThreadCount() {
   std::lock_guard<std::mutex> lock(mutex_);
   return workers_.size();
 }
 
-void ThreadService::FailNextStartsForTesting(int count) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  fail_starts_ = count;
-}
-
-}  // namespace host
+}  // namespace kuvo_host

@@ -12,7 +12,7 @@
 
 #include "base/task_runner.h"
 
-namespace host {
+namespace kuvo_host {
 
 class ThreadTaskRunner final : public Base::ITaskRunner {
  public:
@@ -41,4 +41,4 @@ class ThreadTaskRunner final : public Base::ITaskRunner {
   std::thread::id thread_id_;
 };
 
-}  // namespace host
+}  // namespace kuvo_host
