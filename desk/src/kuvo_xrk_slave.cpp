@@ -85,6 +85,8 @@ void CKuvoXrk::SlaveStopSession() {
 }
 
 void CKuvoXrk::UnloadTearDown(bool process_exit) {
+  // The close below may wait for the window's thread while this one holds the loader lock.
+  const kuvo::ScopedTraceEntryPin trace_pin;
   platform::Windows& windows = platform::CurrentWindows();
   platform::WindowHandle window = nullptr;
   bool own_thread = false;
