@@ -38,12 +38,15 @@ class LoadedDesk {
     ASSERT_TRUE(start_ != nullptr && stop_ != nullptr && set_callback_ != nullptr);
   }
   void Unload() {
-#if defined(_WIN32)
-    ::FreeLibrary(static_cast<HMODULE>(library_));
-#else
-    ::dlclose(library_);
-#endif
+    Release(library_);
     library_ = nullptr;
+  }
+  static void Release(platform::LibraryHandle library) {
+#if defined(_WIN32)
+    ::FreeLibrary(static_cast<HMODULE>(library));
+#else
+    ::dlclose(library);
+#endif
   }
   void Start() const {
     start_("203.0.113.7:4118", "session-9", "");
@@ -140,6 +143,21 @@ TEST_P(UnloadTest, StartFromTheTearDownsEvent4OpensNothing) {
   EXPECT_EQ(g_host->events(), (Events{{kRcMasterWindowClosed, L""}, {kRcMasterWindowClosed, L""}}));
   EXPECT_EQ(sl_control::CallsNamed("SLCreateRemoteEmptySession").size(), created);
   EXPECT_EQ(windows_.RegisteredClassProcedure(L"KuvoRemote"), nullptr);
+}
+
+// The shipped library carries the five exports of KuvoDesk.h and nothing for tests.
+TEST(DeskExportsTest, ShippedLibraryExportsTheFiveFunctionsOnly) {
+  platform::LibraryHandle library = platform::LoadLibraryByName(L"KuvoDesk.dll");
+  ASSERT_NE(library, nullptr);
+  for (const char* name :
+       {"KuvoMasterStartSession", "KuvoMasterStopSession", "KuvoSetRemoteControlCallback",
+        "KuvoSlaveInitSession", "KuvoSlaveStopSession"}) {
+    EXPECT_NE(platform::FindExport(library, name), nullptr) << name;
+  }
+  for (const char* name : {"KuvoDeskReloadForTesting", "KuvoDeskSessionWindowForTesting"}) {
+    EXPECT_EQ(platform::FindExport(library, name), nullptr) << name;
+  }
+  LoadedDesk::Release(library);
 }
 
 INSTANTIATE_TEST_SUITE_P(FromEitherThread, UnloadTest, ::testing::Bool(),
