@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <cstdint>
 
 #include "common/kuvo_bindings.h"
 
@@ -10,12 +11,13 @@ namespace kuvo {
 namespace {
 
 std::atomic<int> g_pins{0};
-std::atomic<KuvotraceWriteEntry> g_pinned_entry{nullptr};
+// The entry as a number: an atomic of the pointer type trips over va_list's attributes on mingw.
+std::atomic<uintptr_t> g_pinned_entry{0};
 
 void Write(int level, const wchar_t* function, const wchar_t* format, va_list args) {
   if (g_pins.load(std::memory_order_acquire) > 0) {
-    if (KuvotraceWriteEntry entry = g_pinned_entry.load(std::memory_order_acquire)) {
-      entry(level, function, format, args);
+    if (const uintptr_t entry = g_pinned_entry.load(std::memory_order_acquire)) {
+      reinterpret_cast<KuvotraceWriteEntry>(entry)(level, function, format, args);
     }
     return;
   }
@@ -25,7 +27,8 @@ void Write(int level, const wchar_t* function, const wchar_t* format, va_list ar
 }  // namespace
 
 ScopedTraceEntryPin::ScopedTraceEntryPin() {
-  g_pinned_entry.store(Kuvotrace_WriteEntry(), std::memory_order_release);
+  g_pinned_entry.store(reinterpret_cast<uintptr_t>(Kuvotrace_WriteEntry()),
+                       std::memory_order_release);
   g_pins.fetch_add(1, std::memory_order_acq_rel);
 }
 
