@@ -140,7 +140,6 @@ CKuvoXrk::ExportScope::ExportScope(CKuvoXrk& manager) : manager_(manager) {
   if (manager_.window_thread_ != std::this_thread::get_id()) return;
   window_thread_ = true;
   ++manager_.window_thread_in_exports_;
-  manager_.close_changed_.notify_all();  // a disconnect's close waits no longer
 }
 
 CKuvoXrk::ExportScope::~ExportScope() {

@@ -18,7 +18,6 @@
 // No sent message is ever answered for the host.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -120,7 +119,6 @@ class CKuvoXrk {
   int window_thread_in_exports_ = 0;
   // Counts the handled closes; the disconnect's close waits on it.
   uint64_t closes_handled_ = 0;
-  std::condition_variable close_changed_;
   bool unloading_ = false;
   bool class_registered_ = false;
   // The icons set on the session window, destroyed with it.

@@ -96,7 +96,6 @@ void CKuvoXrk::UnloadTearDown(bool process_exit) {
     ask_before_closing_ = false;
     window = session_window_;
     own_thread = window_thread_ == std::this_thread::get_id();
-    close_changed_.notify_all();  // a disconnect's close waits no longer
   }
   // The close is synchronous: the window's procedure is this library's code, so the window must
   // be gone before the library is. Another thread's window is closed by a send to that thread;

@@ -1,7 +1,5 @@
 // The controlling side's session window: class "KuvoRemote", its procedure, and the close and
 // resize steps.
-#include <chrono>
-
 #include "common/trace.h"
 #include "kuvo_xrk.h"
 #include "platform/system.h"
@@ -11,8 +9,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"KuvoRemote";
 constexpr uint32_t kIconId = 6000;
 constexpr wchar_t kStart[] = L"CKuvoXrk::MasterStartSession";
-// How often a waiting close looks whether the window went with its thread (no message comes).
-constexpr std::chrono::milliseconds kCloseRecheck{100};
+// How often a waiting close looks again (the window's thread may end without a message).
+constexpr uint32_t kCloseRecheckMs = 20;
 
 platform::MessageResult PLATFORM_WINAPI SessionWindowProcedure(platform::WindowHandle window,
                                                                uint32_t message,
@@ -152,7 +150,6 @@ platform::MessageResult CKuvoXrk::WindowProcedure(platform::WindowHandle window,
 void CKuvoXrk::CloseHandled() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++closes_handled_;
-  close_changed_.notify_all();
 }
 
 void CKuvoXrk::CloseStep() {
@@ -181,18 +178,32 @@ void CKuvoXrk::ResizeStep(platform::WindowHandle window) {
 
 void CKuvoXrk::CloseSessionWindowSynchronously() {
   platform::Windows& windows = platform::CurrentWindows();
-  std::unique_lock<std::mutex> lock(mutex_);
-  const platform::WindowHandle window = session_window_;
-  const uint64_t handled = closes_handled_;
-  lock.unlock();
-  if (window == nullptr || !windows.IsLiveWindow(window)) return;
-  if (!windows.SendNotifyWindowMessage(window, platform::kWmClose, 0, 0)) return;
-  lock.lock();
-  while (closes_handled_ == handled && window_thread_in_exports_ == 0 && !unloading_) {
-    if (close_changed_.wait_for(lock, kCloseRecheck) == std::cv_status::no_timeout) continue;
-    lock.unlock();
-    const bool live = windows.IsLiveWindow(window);
-    lock.lock();
-    if (!live) return;
+  struct Wait {
+    CKuvoXrk* manager;
+    platform::WindowHandle window;
+    uint64_t handled;
+  } wait{this, nullptr, 0};
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wait.window = session_window_;
+    wait.handled = closes_handled_;
   }
+  if (wait.window == nullptr || !windows.IsLiveWindow(wait.window)) return;
+  if (!windows.SendNotifyWindowMessage(wait.window, platform::kWmClose, 0, 0)) return;
+  // Like SendMessageW's wait, this one handles the messages sent to this thread meanwhile (a
+  // window the SDK made on it may be destroyed with the session window).
+  windows.WaitHandlingSentMessages(
+      [](void* context) {
+        auto* w = static_cast<Wait*>(context);
+        {
+          std::lock_guard<std::mutex> lock(w->manager->mutex_);
+          if (w->manager->closes_handled_ != w->handled ||
+              w->manager->window_thread_in_exports_ != 0 || w->manager->unloading_) {
+            return true;
+          }
+        }
+        // The window may have gone with its thread, without a message.
+        return !platform::CurrentWindows().IsLiveWindow(w->window);
+      },
+      &wait, kCloseRecheckMs);
 }

@@ -4,6 +4,7 @@
 // messages sent to it by other threads) with a condition it waits on; a thread that sends to
 // another thread waits on its own condition, handling messages sent to itself meanwhile, as
 // Windows does. A thread's windows go when the thread ends; senders waiting on them get 0.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -425,6 +426,22 @@ class EmulatedWindows final : public Windows {
     const std::shared_ptr<ThreadQueue>& self = ThisThreadQueue();
     std::lock_guard<std::mutex> lock(emulation.mutex);
     return !self->handling.empty();
+  }
+
+  void WaitHandlingSentMessages(bool (*done)(void*), void* context, uint32_t recheck_ms) override {
+    Emulation& emulation = Emulation::Get();
+    const std::shared_ptr<ThreadQueue>& self = ThisThreadQueue();
+    std::unique_lock<std::mutex> lock(emulation.mutex);
+    for (;;) {
+      lock.unlock();
+      if (done(context)) return;
+      lock.lock();
+      if (!self->sent.empty()) {
+        HandleSent(lock, self);
+        continue;
+      }
+      self->wake.wait_for(lock, std::chrono::milliseconds(recheck_ms));
+    }
   }
 
   IconHandle LoadMainExecutableIcon(uint32_t id, bool big) override {

@@ -106,6 +106,14 @@ class Win32Windows final : public Windows {
     return ::DefWindowProcW(Native(window), message, wparam, lparam);
   }
   bool InSentMessage() override { return ::InSendMessage(); }
+  void WaitHandlingSentMessages(bool (*done)(void*), void* context, uint32_t recheck_ms) override {
+    while (!done(context)) {
+      MSG ignored;
+      // Handles every message sent to this thread; posted ones stay queued.
+      ::PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      ::MsgWaitForMultipleObjectsEx(0, nullptr, recheck_ms, QS_SENDMESSAGE, 0);
+    }
+  }
   IconHandle LoadMainExecutableIcon(uint32_t id, bool big) override {
     const int size = ::GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON);
     return reinterpret_cast<IconHandle>(::LoadImageW(::GetModuleHandleW(nullptr),

@@ -96,6 +96,7 @@ class CountingWindows final : public platform::Windows {
     return 0;
   }
   bool InSentMessage() override { return false; }
+  void WaitHandlingSentMessages(bool (*)(void*), void*, uint32_t) override {}
   platform::IconHandle LoadMainExecutableIcon(uint32_t, bool) override { return nullptr; }
   bool DestroyIcon(platform::IconHandle) override { return false; }
   int ShowMessageBox(platform::WindowHandle, const wchar_t*, const wchar_t*, uint32_t) override {

@@ -145,6 +145,11 @@ class Windows {
                                          MessageWParam wparam, MessageLParam lparam) = 0;
   // InSendMessage: true while the calling thread handles a message sent from another thread.
   virtual bool InSentMessage() = 0;
+  // Waits until `done(context)` is true, handling meanwhile the messages other threads send to
+  // the calling thread, as SendMessageW's own wait does (posted messages stay queued). `done`
+  // is asked after each such message and at least every `recheck_ms` milliseconds.
+  virtual void WaitHandlingSentMessages(bool (*done)(void* context), void* context,
+                                        uint32_t recheck_ms) = 0;
 
   // LoadImageW of icon `id` from the main executable's module (GetModuleHandleW(null)) at the
   // big or small icon size. Null when it has no such icon. The caller destroys it.
