@@ -87,7 +87,7 @@ class CKuvoXrk {
   void UnregisterSessionWindowClass();
   void CloseStep();
   void ResizeStep(platform::WindowHandle window);
-  // A message of the session window has been handled (WM_CLOSE, WM_DESTROY).
+  // A WM_CLOSE of the session window has been handled (the window destroyed or kept).
   void CloseHandled();
   // The disconnect's close: WM_CLOSE to a live session window, then the wait described above.
   void CloseSessionWindowSynchronously();

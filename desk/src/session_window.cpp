@@ -138,7 +138,6 @@ platform::MessageResult CKuvoXrk::WindowProcedure(platform::WindowHandle window,
       for (platform::IconHandle icon : icons) {
         if (icon != nullptr) windows.DestroyIcon(icon);
       }
-      CloseHandled();
       return result;
     }
     default:
@@ -147,6 +146,8 @@ platform::MessageResult CKuvoXrk::WindowProcedure(platform::WindowHandle window,
   return windows.DefaultProcedure(window, message, wparam, lparam);
 }
 
+// Counted when WM_CLOSE returns, after the destroy it makes: until then the child windows, which
+// may belong to the waiting thread, still get their messages.
 void CKuvoXrk::CloseHandled() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++closes_handled_;
