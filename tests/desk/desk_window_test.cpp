@@ -169,16 +169,19 @@ TEST_F(WindowTest, UnloadClosesTheWindowWithoutAQuestion) {
   EXPECT_EQ(g_host->events(), (Events{{kRcMasterWindowClosed, L""}, {kRcMasterWindowClosed, L""}}));
 }
 
+platform::MessageResult PLATFORM_WINAPI OtherProcedure(platform::WindowHandle window,
+                                                       uint32_t message,
+                                                       platform::MessageWParam wparam,
+                                                       platform::MessageLParam lparam) {
+  return platform::CurrentWindows().DefaultProcedure(window, message, wparam, lparam);
+}
+
 // "KuvoRemote" held by a live window with another procedure cannot be replaced: no session window,
 // and the failed registration is logged rather than ignored.
 TEST_F(WindowTest, AClassHeldByAnotherProcedureOpensNoWindow) {
   platform::WindowClass other;
   other.name = L"KuvoRemote";
-  other.procedure = [](platform::WindowHandle window, uint32_t message,
-                       platform::MessageWParam wparam,
-                       platform::MessageLParam lparam) -> platform::MessageResult {
-    return platform::CurrentWindows().DefaultProcedure(window, message, wparam, lparam);
-  };
+  other.procedure = &OtherProcedure;
   platform::WindowHandle holder = nullptr;
   window_thread_.Run([&] {
     windows_.UnregisterWindowClass(L"KuvoRemote");  // left by an earlier case: no windows
