@@ -7,9 +7,10 @@
 # Component "Kuvo": the public headers (with the base headers they include), KuvoChat, KuvoFetch,
 # KuvoDesk and KuvoAssist, on Windows the import libraries and .def files, the host helpers
 # (libKuvoHostSupport.a with kuvo_host/*.h), and the package files (lib/cmake/Kuvo, on Windows
-# with the toolchain file a host configures with). Component "Standins": the stand-ins of the vendor SDKs and of the in-house
-# libraries with their control headers, and the test-only header of KuvoDesk; a host that ships
-# the real libraries leaves it out.
+# with the toolchain file a host configures with). Component "Standins": the stand-ins of the
+# vendor SDKs and of the in-house libraries with their control headers; a host that ships the
+# real libraries leaves it out. The test builds (KuvoFetchForTesting, KuvoDeskForTesting) and
+# their testing/ headers are not installed.
 #
 # The components find the in-house libraries by file name next to themselves, so every run-time
 # file of one platform goes to one folder: bin/ on Windows (DLLs and KuvoAssist.exe), lib/ on
@@ -61,8 +62,6 @@ install(DIRECTORY standins/tim/include/tim standins/sl/include/sl
 install(FILES standins/kuvotrace/include/kuvotrace.h standins/kuvotrace/include/kuvotrace_control.h
   standins/kuvocore/include/kuvocore.h standins/kuvocore/include/kuvocore_control.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Standins)
-install(FILES desk/include/testing/kuvo_desk_testing.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/testing COMPONENT Standins)
 
 # The package: the file names of this platform's binaries, then the configuration and version
 # files. The configuration locates everything relative to itself, so the prefix may move.

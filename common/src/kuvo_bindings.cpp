@@ -62,6 +62,11 @@ void Kuvotrace_Write(int level, const wchar_t* function_name, const wchar_t* for
   }
 }
 
+KuvotraceWriteEntry Kuvotrace_WriteEntry() {
+  using Write = void(int, const wchar_t*, const wchar_t*, va_list);
+  return Bind<Write>(TraceLibrary(), "Kuvotrace_Write");
+}
+
 bool GetKuvocoreObject(int kind, void** out) {
   if (out) *out = nullptr;
   auto* function = Bind<bool(int, void**)>(CoreLibrary(), "GetKuvocoreObject");

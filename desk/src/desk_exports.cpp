@@ -1,7 +1,6 @@
 // The exports: each forwards to the manager and does nothing when there is none.
 #include "KuvoDesk.h"
 #include "kuvo_xrk.h"
-#include "testing/kuvo_desk_testing.h"
 
 extern "C" {
 
@@ -13,30 +12,30 @@ KUVODESK_API void KuvoMasterStartSession(const std::string& address,
                                          const std::string& session_name,
                                          const std::string& display_name) {
   if (CKuvoXrk* manager = KuvoXrkManager()) {
+    CKuvoXrk::ExportScope scope(*manager);
     manager->MasterStartSession(address, session_name, display_name);
   }
 }
 
 KUVODESK_API void KuvoMasterStopSession() {
-  if (CKuvoXrk* manager = KuvoXrkManager()) manager->MasterStopSession();
+  if (CKuvoXrk* manager = KuvoXrkManager()) {
+    CKuvoXrk::ExportScope scope(*manager);
+    manager->MasterStopSession();
+  }
 }
 
 KUVODESK_API void KuvoSlaveInitSession(const std::string& openid, const std::string& key) {
-  if (CKuvoXrk* manager = KuvoXrkManager()) manager->SlaveInitSession(openid, key);
+  if (CKuvoXrk* manager = KuvoXrkManager()) {
+    CKuvoXrk::ExportScope scope(*manager);
+    manager->SlaveInitSession(openid, key);
+  }
 }
 
 KUVODESK_API void KuvoSlaveStopSession() {
-  if (CKuvoXrk* manager = KuvoXrkManager()) manager->SlaveStopSession();
-}
-
-KUVODESK_API void KuvoDeskReloadForTesting() {
-  KuvoXrkDetach();
-  KuvoXrkAttach();
-}
-
-KUVODESK_API void* KuvoDeskSessionWindowForTesting() {
-  CKuvoXrk* manager = KuvoXrkManager();
-  return manager != nullptr ? manager->session_window() : nullptr;
+  if (CKuvoXrk* manager = KuvoXrkManager()) {
+    CKuvoXrk::ExportScope scope(*manager);
+    manager->SlaveStopSession();
+  }
 }
 
 }  // extern "C"

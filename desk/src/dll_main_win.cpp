@@ -7,8 +7,10 @@ constexpr unsigned long kProcessDetach = 0;
 constexpr unsigned long kProcessAttach = 1;
 }  // namespace
 
-extern "C" int __stdcall DllMain(void*, unsigned long reason, void*) {
+// Runs under the loader lock: creates no thread and waits for none to end. `reserved` is not
+// null when the process is ending (its other threads are gone already), null for FreeLibrary.
+extern "C" int __stdcall DllMain(void*, unsigned long reason, void* reserved) {
   if (reason == kProcessAttach) return KuvoXrkAttach() ? 1 : 0;
-  if (reason == kProcessDetach) KuvoXrkDetach();
+  if (reason == kProcessDetach) KuvoXrkDetach(reserved != nullptr);
   return 1;
 }

@@ -35,10 +35,10 @@ bool KuvoXrkAttach() {
   return manager != nullptr;
 }
 
-void KuvoXrkDetach() {
+void KuvoXrkDetach(bool process_exit) {
   CKuvoXrk* manager = g_manager.load(std::memory_order_acquire);
   if (manager == nullptr) return;
-  manager->UnloadTearDown();
+  manager->UnloadTearDown(process_exit);
   g_manager.store(nullptr, std::memory_order_release);
   g_window_manager.store(nullptr, std::memory_order_release);
   delete manager;
@@ -135,46 +135,20 @@ bool CKuvoXrk::RemoteControlInit() {
   return true;
 }
 
-bool CKuvoXrk::OnSessionWindowThread() {
-  platform::WindowHandle window = nullptr;
-  std::thread::id owner;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    window = session_window_;
-    owner = window_thread_;
-  }
-  return window != nullptr && owner == std::this_thread::get_id() &&
-         platform::CurrentWindows().IsLiveWindow(window);
+CKuvoXrk::ExportScope::ExportScope(CKuvoXrk& manager) : manager_(manager) {
+  std::lock_guard<std::mutex> lock(manager_.mutex_);
+  if (manager_.window_thread_ != std::this_thread::get_id()) return;
+  window_thread_ = true;
+  ++manager_.window_thread_in_exports_;
 }
 
-namespace {
-struct WaitingCall {
-  bool (*call)(uintptr_t, SLSESSION);
-  uintptr_t handle;
-  SLSESSION session;
-  bool result;
-};
-}  // namespace
+CKuvoXrk::ExportScope::~ExportScope() {
+  if (!window_thread_) return;
+  std::lock_guard<std::mutex> lock(manager_.mutex_);
+  --manager_.window_thread_in_exports_;
+}
 
-// The SDK's destroy and logout calls wait for a handler that is running, and a disconnect
-// handler sends WM_CLOSE to the session window and waits for its thread. On the window's
-// thread such a call therefore
-//  - first lets go of a sender whose message this thread is handling (the host called us from
-//    inside event 4 of a close that a handler sent): its handler can then finish;
-//  - then runs on a helper thread while this thread goes on taking the messages sent to its
-//    windows, so that a handler's WM_CLOSE is handled, synchronously, meanwhile.
-// On any other thread the window's own loop takes the close, and the call is made directly.
-bool CKuvoXrk::CallMayWaitForHandler(bool (*call)(uintptr_t, SLSESSION), uintptr_t handle,
-                                     SLSESSION session) {
-  if (!OnSessionWindowThread()) return call(handle, session);
-  platform::Windows& windows = platform::CurrentWindows();
-  if (windows.InSentMessage()) windows.ReplyToSentMessage(0);
-  WaitingCall waiting{call, handle, session, false};
-  windows.RunDispatchingSentMessages(
-      [](void* context) {
-        auto* c = static_cast<WaitingCall*>(context);
-        c->result = c->call(c->handle, c->session);
-      },
-      &waiting);
-  return waiting.result;
+bool CKuvoXrk::unloading() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unloading_;
 }

@@ -4,7 +4,6 @@
 #include "kuvo_xrk.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "sdk_calls.h"
 
 namespace {
 
@@ -24,6 +23,9 @@ void CKuvoXrk::MasterStartSession(const std::string& address, const std::string&
   bool initialised = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Once the library is being unloaded no window may outlive it (a start from inside the
+    // tear-down's event 4 lands here).
+    if (unloading_) return;
     controlling_side_ = true;
     window = session_window_;
     initialised = initialised_;
@@ -41,8 +43,7 @@ void CKuvoXrk::MasterStartSession(const std::string& address, const std::string&
     previous = session_id_;
   }
   if (previous != -1) {
-    CallMayWaitForHandler(&kuvo_desk::DestroyRemoteSession, remote,
-                          static_cast<SLSESSION>(previous));
+    SLDestroyRemoteSession(remote, static_cast<SLSESSION>(previous));
   }
   const auto session = static_cast<int32_t>(SLCreateRemoteEmptySession(remote, 0));
   {
@@ -90,8 +91,7 @@ void CKuvoXrk::MasterStopSession() {
     SlaveStopSession();
     return;
   }
-  if (CallMayWaitForHandler(&kuvo_desk::DestroyRemoteSession, remote,
-                            static_cast<SLSESSION>(session))) {
+  if (SLDestroyRemoteSession(remote, static_cast<SLSESSION>(session))) {
     kuvo::TraceInfo(kStop, L"[XRK]已关闭远程桌面:%u", 0u);
   } else {
     kuvo::TraceError(kStop, L"[XRK]关闭远程桌面失败 ProcessId=%u,%u", platform::CurrentProcessId(),

@@ -4,7 +4,6 @@
 #include "kuvo_xrk.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "sdk_calls.h"
 
 namespace {
 
@@ -17,6 +16,7 @@ void CKuvoXrk::SlaveInitSession(const std::string& openid, const std::string& ke
   bool initialised = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (unloading_) return;
     controlling_side_ = false;
     initialised = initialised_;
   }
@@ -35,10 +35,7 @@ void CKuvoXrk::SlaveInitSession(const std::string& openid, const std::string& ke
     return;
   }
   if (previous != -1) {
-    if (!CallMayWaitForHandler(&kuvo_desk::DestroyClientSession, client,
-                               static_cast<SLSESSION>(previous))) {
-      return;
-    }
+    if (!SLDestroyClientSession(client, static_cast<SLSESSION>(previous))) return;
     std::lock_guard<std::mutex> lock(mutex_);
     session_id_ = -1;
     session_name_.clear();
@@ -76,28 +73,37 @@ void CKuvoXrk::SlaveStopSession() {
     session = session_id_;
     name = session_name_;
   }
-  if (!CallMayWaitForHandler(&kuvo_desk::DestroyClientSession, client,
-                             static_cast<SLSESSION>(session))) {
+  if (!SLDestroyClientSession(client, static_cast<SLSESSION>(session))) {
     kuvo::TraceError(kStop, L"[XRK]销毁%s会话失败 ProcessId=%u,%u",
                      kuvo_desk::FromUtf8(name).c_str(), platform::CurrentProcessId(), 0u);
     return;
   }
-  if (SLClientIsOnLoginned(client)) CallMayWaitForHandler(&kuvo_desk::ClientLogout, client, 0);
+  if (SLClientIsOnLoginned(client)) SLClientLogout(client);
   std::lock_guard<std::mutex> lock(mutex_);
   connected_ = false;
   session_id_ = -1;
 }
 
-void CKuvoXrk::UnloadTearDown() {
+void CKuvoXrk::UnloadTearDown(bool process_exit) {
+  // The close below may wait for the window's thread while this one holds the loader lock.
+  const kuvo::ScopedTraceEntryPin trace_pin;
   platform::Windows& windows = platform::CurrentWindows();
-  const platform::WindowHandle window = session_window();
-  if (window != nullptr && windows.IsLiveWindow(window)) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ask_before_closing_ = false;
-    }
+  platform::WindowHandle window = nullptr;
+  bool own_thread = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unloading_ = true;
+    ask_before_closing_ = false;
+    window = session_window_;
+    own_thread = window_thread_ == std::this_thread::get_id();
+  }
+  // The close is synchronous: the window's procedure is this library's code, so the window must
+  // be gone before the library is. Another thread's window is closed by a send to that thread;
+  // no thread is created or waited for to end.
+  if (window != nullptr && windows.IsLiveWindow(window) && (own_thread || !process_exit)) {
     windows.SendWindowMessage(window, platform::kWmClose, 0, 0);
   }
+  UnregisterSessionWindowClass();
   SLCLIENT client = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -9,7 +9,7 @@ __attribute__((constructor)) void OnLibraryLoad() {
 }
 
 __attribute__((destructor)) void OnLibraryUnload() {
-  KuvoXrkDetach();
+  KuvoXrkDetach(false);
 }
 
 }  // namespace

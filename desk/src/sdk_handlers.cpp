@@ -7,7 +7,6 @@
 #include "desk_text.h"
 #include "kuvo_xrk.h"
 #include "platform/process.h"
-#include "sdk_calls.h"
 
 namespace kuvo_desk {
 
@@ -126,7 +125,7 @@ void CKuvoXrk::_clientCallback(int event, uintptr_t value, bool from_session) {
       SLClientStartChat(client, static_cast<SLSESSION>(session), false);
     } else if (event == SLSESSION_EVENT_DISCONNECTED && was_connected) {
       RaiseHostEvent(kRcSlaveEnded, L"event=" + std::to_wstring(event));
-      if (SLClientIsOnLoginned(client)) CallMayWaitForHandler(&kuvo_desk::ClientLogout, client, 0);
+      if (SLClientIsOnLoginned(client)) SLClientLogout(client);
     }
     return;
   }
@@ -179,7 +178,7 @@ void CKuvoXrk::_clientCallback(int event, uintptr_t value, bool from_session) {
     std::lock_guard<std::mutex> lock(mutex_);
     client = client_;
   }
-  if (SLClientIsOnLoginned(client)) CallMayWaitForHandler(&kuvo_desk::ClientLogout, client, 0);
+  if (SLClientIsOnLoginned(client)) SLClientLogout(client);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     connected_ = false;

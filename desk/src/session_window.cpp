@@ -8,6 +8,9 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"KuvoRemote";
 constexpr uint32_t kIconId = 6000;
+constexpr wchar_t kStart[] = L"CKuvoXrk::MasterStartSession";
+// How often a waiting close looks again (the window's thread may end without a message).
+constexpr uint32_t kCloseRecheckMs = 20;
 
 platform::MessageResult PLATFORM_WINAPI SessionWindowProcedure(platform::WindowHandle window,
                                                                uint32_t message,
@@ -22,7 +25,10 @@ platform::MessageResult PLATFORM_WINAPI SessionWindowProcedure(platform::WindowH
 
 }  // namespace
 
-void CKuvoXrk::CreateSessionWindow(const std::wstring& title) {
+// "KuvoRemote" is registered each time a window is made. It fails while the class exists: when
+// it is ours (an earlier window) that is fine; one left by an earlier load of this library names
+// a procedure that is gone, so it is replaced; otherwise no window is made.
+bool CKuvoXrk::RegisterSessionWindowClass() {
   platform::Windows& windows = platform::CurrentWindows();
   platform::WindowClass window_class;
   window_class.name = kWindowClass;
@@ -30,8 +36,34 @@ void CKuvoXrk::CreateSessionWindow(const std::wstring& title) {
   window_class.style = 0;
   window_class.arrow_cursor = true;
   window_class.white_background = true;
-  windows.RegisterWindowClass(window_class);  // fails once the class exists: nothing to do
+  bool registered = windows.RegisterWindowClass(window_class);
+  if (!registered && windows.RegisteredClassProcedure(kWindowClass) == &SessionWindowProcedure) {
+    return true;
+  }
+  if (!registered && windows.UnregisterWindowClass(kWindowClass)) {
+    registered = windows.RegisterWindowClass(window_class);
+  }
+  if (!registered) {
+    kuvo::TraceError(kStart, L"[XRK]注册窗口类%s失败", kWindowClass);
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  class_registered_ = true;
+  return true;
+}
 
+void CKuvoXrk::UnregisterSessionWindowClass() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!class_registered_) return;
+    class_registered_ = false;
+  }
+  platform::CurrentWindows().UnregisterWindowClass(kWindowClass);
+}
+
+void CKuvoXrk::CreateSessionWindow(const std::wstring& title) {
+  platform::Windows& windows = platform::CurrentWindows();
+  if (!RegisterSessionWindowClass()) return;
   {
     // Known before the window exists, so that its first messages find their thread.
     std::lock_guard<std::mutex> lock(mutex_);
@@ -44,13 +76,20 @@ void CKuvoXrk::CreateSessionWindow(const std::wstring& title) {
     session_window_ = window;
   }
   if (window == nullptr) return;
-  if (platform::IconHandle big = windows.LoadMainExecutableIcon(kIconId, true)) {
+  platform::IconHandle big = windows.LoadMainExecutableIcon(kIconId, true);
+  if (big != nullptr) {
     windows.SendWindowMessage(window, platform::kWmSetIcon, platform::kIconBig,
                               reinterpret_cast<platform::MessageLParam>(big));
   }
-  if (platform::IconHandle small = windows.LoadMainExecutableIcon(kIconId, false)) {
+  platform::IconHandle small = windows.LoadMainExecutableIcon(kIconId, false);
+  if (small != nullptr) {
     windows.SendWindowMessage(window, platform::kWmSetIcon, platform::kIconSmall,
                               reinterpret_cast<platform::MessageLParam>(small));
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    icons_[0] = big;
+    icons_[1] = small;
   }
   windows.ShowWindow(window, platform::kSwShowNormal);
 }
@@ -71,22 +110,47 @@ platform::MessageResult CKuvoXrk::WindowProcedure(platform::WindowHandle window,
       }
       if (ask && windows.ShowMessageBox(nullptr, L"是否结束远程协助?", L"结束远程",
                                         platform::kMbYesNo) == platform::kIdNo) {
+        CloseHandled();
         return 0;
       }
       CloseStep();
-      break;
+      const platform::MessageResult result =
+          windows.DefaultProcedure(window, message, wparam, lparam);
+      CloseHandled();
+      return result;
     }
     case platform::kWmDestroy: {
+      platform::IconHandle icons[2] = {nullptr, nullptr};
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A window being destroyed is no session window any more: a start from inside this
+        // close opens a new one (and the handle may come back for another window).
+        if (session_window_ == window) {
+          session_window_ = nullptr;
+          icons[0] = icons_[0];
+          icons[1] = icons_[1];
+          icons_[0] = icons_[1] = nullptr;
+        }
+      }
       CloseStep();
-      std::lock_guard<std::mutex> lock(mutex_);
-      // A gone window is no session window (its handle may come back for another window).
-      if (session_window_ == window) session_window_ = nullptr;
-      break;
+      const platform::MessageResult result =
+          windows.DefaultProcedure(window, message, wparam, lparam);
+      for (platform::IconHandle icon : icons) {
+        if (icon != nullptr) windows.DestroyIcon(icon);
+      }
+      return result;
     }
     default:
       break;
   }
   return windows.DefaultProcedure(window, message, wparam, lparam);
+}
+
+// Counted when WM_CLOSE returns, after the destroy it makes: until then the child windows, which
+// may belong to the waiting thread, still get their messages.
+void CKuvoXrk::CloseHandled() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++closes_handled_;
 }
 
 void CKuvoXrk::CloseStep() {
@@ -115,7 +179,32 @@ void CKuvoXrk::ResizeStep(platform::WindowHandle window) {
 
 void CKuvoXrk::CloseSessionWindowSynchronously() {
   platform::Windows& windows = platform::CurrentWindows();
-  const platform::WindowHandle window = session_window();
-  if (window == nullptr || !windows.IsLiveWindow(window)) return;
-  windows.SendWindowMessage(window, platform::kWmClose, 0, 0);
+  struct Wait {
+    CKuvoXrk* manager;
+    platform::WindowHandle window;
+    uint64_t handled;
+  } wait{this, nullptr, 0};
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wait.window = session_window_;
+    wait.handled = closes_handled_;
+  }
+  if (wait.window == nullptr || !windows.IsLiveWindow(wait.window)) return;
+  if (!windows.SendNotifyWindowMessage(wait.window, platform::kWmClose, 0, 0)) return;
+  // Like SendMessageW's wait, this one handles the messages sent to this thread meanwhile (a
+  // window the SDK made on it may be destroyed with the session window).
+  windows.WaitHandlingSentMessages(
+      [](void* context) {
+        auto* w = static_cast<Wait*>(context);
+        {
+          std::lock_guard<std::mutex> lock(w->manager->mutex_);
+          if (w->manager->closes_handled_ != w->handled ||
+              w->manager->window_thread_in_exports_ != 0 || w->manager->unloading_) {
+            return true;
+          }
+        }
+        // The window may have gone with its thread, without a message.
+        return !platform::CurrentWindows().IsLiveWindow(w->window);
+      },
+      &wait, kCloseRecheckMs);
 }

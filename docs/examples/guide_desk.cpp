@@ -31,4 +31,11 @@ void ControllingSide(const std::string& address, const std::string& session_name
   KuvoMasterStopSession();
 }
 
+// On the window's thread, its message loop running: stop, then unload KuvoDesk with the host's
+// own loader (FreeLibrary, dlclose). The open window closes inside the unload (events 4 twice).
+void TearDownOnUiThread(void (*unload_desk)()) {
+  KuvoMasterStopSession();
+  unload_desk();
+}
+
 }  // namespace guide

@@ -1,7 +1,8 @@
 // KuvoDesk: the controlled side opens a session on the remote-control SDK stand-in and reports
-// its address and session name (event 0); then, the library reset as a second process would load
-// it, the controlling side connects to that address from a window thread of the host's (events
-// 2 and 3).
+// its address and session name (event 0); then, the library unloaded and loaded again (the side
+// is chosen once per load), the controlling side connects to that address from a window thread
+// of the host's (events 2 and 3), and that thread unloads the library at the end. The host loads
+// KuvoDesk by name, as one that unloads it must.
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -13,10 +14,11 @@
 #include "KuvoDesk.h"
 #include "host_checks.h"
 #include "sl/sl_control.h"
-#include "testing/kuvo_desk_testing.h"
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <dlfcn.h>
 #endif
 
 namespace kit_host {
@@ -35,6 +37,48 @@ void OnEvent(uint32_t user_data, int32_t event, std::wstring text) {
   std::lock_guard<std::mutex> lock(g_events->mutex);
   g_events->seen.emplace_back(event, std::move(text));
 }
+
+// KuvoDesk loaded by name, with its exports.
+struct Desk {
+  void* library = nullptr;
+  decltype(&KuvoSetRemoteControlCallback) set_callback = nullptr;
+  decltype(&KuvoMasterStartSession) master_start = nullptr;
+  decltype(&KuvoMasterStopSession) master_stop = nullptr;
+  decltype(&KuvoSlaveInitSession) slave_init = nullptr;
+  decltype(&KuvoSlaveStopSession) slave_stop = nullptr;
+
+  template <typename Function>
+  void Find(Function& function, const char* name) {
+#if defined(_WIN32)
+    function = reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(static_cast<HMODULE>(library), name)));
+#else
+    function = reinterpret_cast<Function>(::dlsym(library, name));
+#endif
+  }
+  bool Load() {
+#if defined(_WIN32)
+    library = ::LoadLibraryW(L"KuvoDesk.dll");
+#else
+    library = ::dlopen(KUVO_RUNTIME_DIR "/" KUVO_DESK_FILE, RTLD_NOW | RTLD_LOCAL);
+#endif
+    if (library == nullptr) return false;
+    Find(set_callback, "KuvoSetRemoteControlCallback");
+    Find(master_start, "KuvoMasterStartSession");
+    Find(master_stop, "KuvoMasterStopSession");
+    Find(slave_init, "KuvoSlaveInitSession");
+    Find(slave_stop, "KuvoSlaveStopSession");
+    return set_callback && master_start && master_stop && slave_init && slave_stop;
+  }
+  void Unload() {
+#if defined(_WIN32)
+    ::FreeLibrary(static_cast<HMODULE>(library));
+#else
+    ::dlclose(library);
+#endif
+    library = nullptr;
+  }
+};
 
 // Runs `code` on a thread of the host's, then `between` on the caller's thread, then `last`. On
 // Windows the thread keeps a message loop for the window `code` opened and runs `last` too.
@@ -86,21 +130,24 @@ int CheckDesk() {
   sl_control::Reset();
   sl_control::SetClientAddress("203.0.113.7:4118");
   sl_control::SetSessionName("kit-desk-1");
-  KuvoSetRemoteControlCallback(42, &OnEvent);
-  KuvoSlaveInitSession("kit-openid", "kit-key");
+  Desk desk;
+  if (Check(desk.Load(), "desk: KuvoDesk loads by name with its five exports") != 0) return 1;
+  desk.set_callback(42, &OnEvent);
+  desk.slave_init("kit-openid", "kit-key");
   sl_control::RaiseClientEvent(SLCLIENT_EVENT_CONNECTED);
   sl_control::RaiseClientEvent(SLCLIENT_EVENT_LOGINED);
   sl_control::WaitIdle();
-  KuvoSlaveStopSession();
+  desk.slave_stop();
   sl_control::WaitIdle();
+  desk.Unload();
 
-  // The controlling side (one side per loaded library).
-  KuvoDeskReloadForTesting();
-  KuvoSetRemoteControlCallback(42, &OnEvent);
-  OnWindowThread([] { KuvoMasterStartSession("203.0.113.7:4118", "kit-desk-1", "Kit"); },
-                 [] {
-                   KuvoMasterStopSession();
-                   KuvoDeskReloadForTesting();
+  // The controlling side (one side per load).
+  if (Check(desk.Load(), "desk: KuvoDesk loads again") != 0) return 1;
+  desk.set_callback(42, &OnEvent);
+  OnWindowThread([&] { desk.master_start("203.0.113.7:4118", "kit-desk-1", "Kit"); },
+                 [&] {
+                   desk.master_stop();
+                   desk.Unload();  // from the window's thread
                  },
                  [] {
                    const SLSESSION session = sl_control::LastRemoteSession();
@@ -109,8 +156,6 @@ int CheckDesk() {
                    sl_control::RaiseRemoteEvent(session, SLREMOTE_EVENT_DISCONNECTED);
                    sl_control::WaitIdle();
                  });
-  // No further events once the callback is cleared.
-  KuvoSetRemoteControlCallback(0, nullptr);
   std::vector<std::pair<int32_t, std::wstring>> seen;
   {
     std::lock_guard<std::mutex> lock(events.mutex);

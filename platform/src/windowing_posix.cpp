@@ -4,6 +4,7 @@
 // messages sent to it by other threads) with a condition it waits on; a thread that sends to
 // another thread waits on its own condition, handling messages sent to itself meanwhile, as
 // Windows does. A thread's windows go when the thread ends; senders waiting on them get 0.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -81,6 +82,7 @@ class Emulation {
   std::map<uintptr_t, WindowRecord> windows;
   uintptr_t next_window = 0x10010;
   std::set<uint32_t> icons;
+  std::map<uintptr_t, size_t> loaded_icons;  // handle -> loads not yet destroyed
 
   WindowRecord* Find(WindowHandle window) {
     const auto found = windows.find(reinterpret_cast<uintptr_t>(window));
@@ -164,6 +166,23 @@ class EmulatedWindows final : public Windows {
     return emulation.classes.emplace(window_class.name, window_class.procedure).second;
   }
 
+  bool UnregisterWindowClass(const wchar_t* class_name) override {
+    if (class_name == nullptr) return false;
+    Emulation& emulation = Emulation::Get();
+    std::lock_guard<std::mutex> lock(emulation.mutex);
+    const auto found = emulation.classes.find(class_name);
+    if (found == emulation.classes.end()) return false;
+    for (const auto& window : emulation.windows) {
+      if (window.second.class_name == class_name) return false;  // the class has windows
+    }
+    emulation.classes.erase(found);
+    return true;
+  }
+
+  WindowProcedure RegisteredClassProcedure(const wchar_t* class_name) override {
+    return ClassProcedureForTesting(class_name);
+  }
+
   WindowHandle CreateTopLevelWindow(const wchar_t* class_name, const wchar_t* title,
                                     uint32_t) override {
     if (FallibleCallFails("CreateWindowExW")) return nullptr;
@@ -209,7 +228,7 @@ class EmulatedWindows final : public Windows {
   bool IsLiveWindow(WindowHandle window) override {
     Emulation& emulation = Emulation::Get();
     std::lock_guard<std::mutex> lock(emulation.mutex);
-    return emulation.Find(window) != nullptr;
+    return emulation.FindAny(window) != nullptr;  // inside WM_DESTROY too, as IsWindow
   }
 
   bool ShowWindow(WindowHandle window, int command) override {
@@ -303,6 +322,30 @@ class EmulatedWindows final : public Windows {
     return sent->result;
   }
 
+  bool SendNotifyWindowMessage(WindowHandle window, uint32_t message, MessageWParam wparam,
+                               MessageLParam lparam) override {
+    Emulation& emulation = Emulation::Get();
+    const std::shared_ptr<ThreadQueue>& self = ThisThreadQueue();
+    std::unique_lock<std::mutex> lock(emulation.mutex);
+    WindowRecord* record = emulation.FindAny(window);
+    if (record == nullptr) return false;
+    if (record->owner == self) {
+      const WindowProcedure procedure = record->procedure;
+      lock.unlock();
+      procedure(window, message, wparam, lparam);
+      return true;
+    }
+    if (record->owner->ended) return false;
+    auto sent = std::make_shared<SentMessage>();  // no sender waits for it
+    sent->window = window;
+    sent->message = message;
+    sent->wparam = wparam;
+    sent->lparam = lparam;
+    record->owner->sent.push_back(sent);
+    record->owner->wake.notify_all();
+    return true;
+  }
+
   bool PostWindowMessage(WindowHandle window, uint32_t message, MessageWParam wparam,
                          MessageLParam lparam) override {
     if (FallibleCallFails("PostMessageW")) return false;
@@ -385,36 +428,20 @@ class EmulatedWindows final : public Windows {
     return !self->handling.empty();
   }
 
-  bool ReplyToSentMessage(MessageResult result) override {
+  void WaitHandlingSentMessages(bool (*done)(void*), void* context, uint32_t recheck_ms) override {
     Emulation& emulation = Emulation::Get();
     const std::shared_ptr<ThreadQueue>& self = ThisThreadQueue();
-    std::lock_guard<std::mutex> lock(emulation.mutex);
-    if (self->handling.empty() || self->handling.back()->done) return false;
-    emulation.Complete(self->handling.back(), result);
-    return true;
-  }
-
-  void RunDispatchingSentMessages(void (*work)(void*), void* context) override {
-    Emulation& emulation = Emulation::Get();
-    const std::shared_ptr<ThreadQueue> self = ThisThreadQueue();
-    bool finished = false;  // guarded by the emulation's lock
-    std::thread worker([&] {
-      work(context);
-      std::lock_guard<std::mutex> lock(emulation.mutex);
-      finished = true;
-      self->wake.notify_all();
-    });
-    {
-      std::unique_lock<std::mutex> lock(emulation.mutex);
-      while (!finished) {
-        if (!self->sent.empty()) {
-          HandleSent(lock, self);
-          continue;
-        }
-        self->wake.wait(lock);
+    std::unique_lock<std::mutex> lock(emulation.mutex);
+    for (;;) {
+      lock.unlock();
+      if (done(context)) return;
+      lock.lock();
+      if (!self->sent.empty()) {
+        HandleSent(lock, self);
+        continue;
       }
+      self->wake.wait_for(lock, std::chrono::milliseconds(recheck_ms));
     }
-    worker.join();
   }
 
   IconHandle LoadMainExecutableIcon(uint32_t id, bool big) override {
@@ -423,8 +450,18 @@ class EmulatedWindows final : public Windows {
     std::lock_guard<std::mutex> lock(emulation.mutex);
     if (emulation.icons.count(id) == 0) return nullptr;
     if (id >= kIconSpan / 2) return nullptr;
-    return reinterpret_cast<IconHandle>(kIconBase + static_cast<uintptr_t>(id) * 2 +
-                                        (big ? 1u : 0u));
+    const uintptr_t handle = kIconBase + static_cast<uintptr_t>(id) * 2 + (big ? 1u : 0u);
+    ++emulation.loaded_icons[handle];
+    return reinterpret_cast<IconHandle>(handle);
+  }
+
+  bool DestroyIcon(IconHandle icon) override {
+    Emulation& emulation = Emulation::Get();
+    std::lock_guard<std::mutex> lock(emulation.mutex);
+    const auto found = emulation.loaded_icons.find(reinterpret_cast<uintptr_t>(icon));
+    if (found == emulation.loaded_icons.end()) return false;
+    if (--found->second == 0) emulation.loaded_icons.erase(found);
+    return true;
   }
 
   int ShowMessageBox(WindowHandle owner, const wchar_t* text, const wchar_t* caption,
@@ -492,6 +529,14 @@ WindowProcedure ClassProcedureForTesting(const wchar_t* class_name) {
   std::lock_guard<std::mutex> lock(emulation.mutex);
   const auto found = emulation.classes.find(class_name != nullptr ? class_name : L"");
   return found == emulation.classes.end() ? nullptr : found->second;
+}
+
+size_t LoadedIconCountForTesting() {
+  Emulation& emulation = Emulation::Get();
+  std::lock_guard<std::mutex> lock(emulation.mutex);
+  size_t count = 0;
+  for (const auto& icon : emulation.loaded_icons) count += icon.second;
+  return count;
 }
 
 void UnregisterWindowClassesForTesting() {

@@ -14,17 +14,6 @@ HWND Native(WindowHandle window) {
   return reinterpret_cast<HWND>(window);
 }
 
-struct WorkCall {
-  void (*work)(void*);
-  void* context;
-};
-
-DWORD WINAPI RunWork(void* parameter) {
-  auto* call = static_cast<WorkCall*>(parameter);
-  call->work(call->context);
-  return 0;
-}
-
 class Win32Windows final : public Windows {
  public:
   bool RegisterWindowClass(const WindowClass& window_class) override {
@@ -39,6 +28,14 @@ class Win32Windows final : public Windows {
                                : nullptr;
     native.lpszClassName = window_class.name;
     return ::RegisterClassW(&native) != 0;
+  }
+  bool UnregisterWindowClass(const wchar_t* class_name) override {
+    return ::UnregisterClassW(class_name, ::GetModuleHandleW(nullptr));
+  }
+  WindowProcedure RegisteredClassProcedure(const wchar_t* class_name) override {
+    WNDCLASSW native{};
+    if (!::GetClassInfoW(::GetModuleHandleW(nullptr), class_name, &native)) return nullptr;
+    return reinterpret_cast<WindowProcedure>(reinterpret_cast<void (*)()>(native.lpfnWndProc));
   }
   WindowHandle CreateTopLevelWindow(const wchar_t* class_name, const wchar_t* title,
                                     uint32_t style) override {
@@ -77,6 +74,10 @@ class Win32Windows final : public Windows {
                                   MessageLParam lparam) override {
     return ::SendMessageW(Native(window), message, wparam, lparam);
   }
+  bool SendNotifyWindowMessage(WindowHandle window, uint32_t message, MessageWParam wparam,
+                               MessageLParam lparam) override {
+    return ::SendNotifyMessageW(Native(window), message, wparam, lparam);
+  }
   bool PostWindowMessage(WindowHandle window, uint32_t message, MessageWParam wparam,
                          MessageLParam lparam) override {
     return ::PostMessageW(Native(window), message, wparam, lparam);
@@ -105,29 +106,22 @@ class Win32Windows final : public Windows {
     return ::DefWindowProcW(Native(window), message, wparam, lparam);
   }
   bool InSentMessage() override { return ::InSendMessage(); }
-  bool ReplyToSentMessage(MessageResult result) override { return ::ReplyMessage(result); }
-  void RunDispatchingSentMessages(void (*work)(void*), void* context) override {
-    WorkCall call{work, context};
-    HANDLE thread = ::CreateThread(nullptr, 0, RunWork, &call, 0, nullptr);
-    if (thread == nullptr) {
-      work(context);  // no thread to spare: run it here
-      return;
-    }
-    for (;;) {
+  void WaitHandlingSentMessages(bool (*done)(void*), void* context, uint32_t recheck_ms) override {
+    while (!done(context)) {
       MSG ignored;
       // Handles every message sent to this thread; posted ones stay queued.
       ::PeekMessageW(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-      if (::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) == WAIT_OBJECT_0) {
-        break;
-      }
+      ::MsgWaitForMultipleObjectsEx(0, nullptr, recheck_ms, QS_SENDMESSAGE, 0);
     }
-    ::CloseHandle(thread);
   }
   IconHandle LoadMainExecutableIcon(uint32_t id, bool big) override {
     const int size = ::GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON);
     return reinterpret_cast<IconHandle>(::LoadImageW(::GetModuleHandleW(nullptr),
                                                      MAKEINTRESOURCEW(id), IMAGE_ICON, size, size,
                                                      LR_DEFAULTCOLOR));
+  }
+  bool DestroyIcon(IconHandle icon) override {
+    return ::DestroyIcon(reinterpret_cast<HICON>(icon));
   }
   int ShowMessageBox(WindowHandle owner, const wchar_t* text, const wchar_t* caption,
                      uint32_t type) override {

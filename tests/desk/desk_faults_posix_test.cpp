@@ -1,5 +1,6 @@
 // Every fallible window call of a controlling-side session, failed in turn through the emulation's
 // fault plan: the session goes on as far as it can, nothing hangs, nothing is raised twice.
+#include <algorithm>
 #include <string>
 
 #include "desk_fixture.h"
@@ -58,6 +59,8 @@ TEST_F(FaultsTest, EachWindowCallFailedInTurn) {
     platform::ScopedFaultPlan counting;
     ASSERT_NE(RunSession(), nullptr);
     calls = SessionCalls(counting.calls());
+    EXPECT_NE(big_icon_, 0);
+    EXPECT_EQ(platform::LoadedIconCountForTesting(), 0u);  // both icons went with the window
   }
   std::vector<std::string> names;
   for (const auto& call : calls) names.push_back(call.second);
@@ -74,14 +77,22 @@ TEST_F(FaultsTest, EachWindowCallFailedInTurn) {
     ASSERT_EQ(plan.failed(), (std::vector<std::string>{calls[k].second}));
     if (k <= 1) {  // no class, or no window: the SDK refuses the missing window
       EXPECT_EQ(window, nullptr);
+      const auto lines = LogLinesOf("CKuvoXrk::MasterStartSession");
       EXPECT_EQ(
-          LogLinesOf("CKuvoXrk::MasterStartSession").back(),
+          lines.back(),
           "ERROR [0] CKuvoXrk::MasterStartSession: [XRK]设置远程桌面窗口失败 ProcessId=" + Pid());
+      if (k == 0) {  // a class that cannot be registered is no window
+        EXPECT_NE(
+            std::find(lines.begin(), lines.end(),
+                      "ERROR [0] CKuvoXrk::MasterStartSession: [XRK]注册窗口类KuvoRemote失败"),
+            lines.end());
+      }
       EXPECT_EQ(g_host->events(), (Events{{kRcMasterConnected, L""}}));
       continue;
     }
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(windows_.IsLiveWindow(window));
+    EXPECT_EQ(platform::LoadedIconCountForTesting(), 0u);  // the icons went with the window
     EXPECT_EQ(big_icon_ != 0, k != 2);
     EXPECT_EQ(small_icon_ != 0, k != 3);
     // A box that cannot be shown is no "No": the window closes.

@@ -1,9 +1,11 @@
 #include "desk_fixture.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
+#include <thread>
 
 #include "kuvotrace_control.h"
 #include "platform/process.h"
@@ -149,6 +151,31 @@ std::vector<std::string> DeskTest::LogLinesOf(const std::string& function) {
 
 std::string DeskTest::Pid() {
   return std::to_string(platform::CurrentProcessId());
+}
+
+void WithinOrDeadlock(const std::string& what, const std::function<void()>& code,
+                      std::chrono::seconds limit) {
+  struct State {
+    std::mutex mutex;
+    std::condition_variable done_signal;
+    bool done = false;
+  };
+  auto state = std::make_shared<State>();
+  std::thread runner([state, &code] {
+    code();
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->done = true;
+    state->done_signal.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(state->mutex);
+  if (!state->done_signal.wait_for(lock, limit, [&] { return state->done; })) {
+    std::fprintf(stderr, "deadlock: %s (not done after %d s)\n", what.c_str(),
+                 static_cast<int>(limit.count()));
+    std::fflush(stderr);
+    std::_Exit(3);
+  }
+  lock.unlock();
+  runner.join();
 }
 
 std::string HandleText(platform::WindowHandle window) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -84,6 +85,12 @@ class DeskTest : public ::testing::Test {
 };
 
 extern HostRecorder* g_host;
+
+// Runs `code` on a thread of its own and waits up to `limit` for it. When the time runs out the
+// test program stops at once, printing "deadlock: <what>" (a thread stuck in a wait cannot be
+// taken back, and every later test would hang behind it).
+void WithinOrDeadlock(const std::string& what, const std::function<void()>& code,
+                      std::chrono::seconds limit = std::chrono::seconds(30));
 
 // The SDK's argument text of a window handle.
 std::string HandleText(platform::WindowHandle window);

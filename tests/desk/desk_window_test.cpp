@@ -1,5 +1,7 @@
 // The session window and the controlling side's SDK events: closing with and without the
 // question, disconnects, resizing.
+#include <algorithm>
+
 #include "desk_fixture.h"
 #include "platform/system.h"
 
@@ -165,6 +167,39 @@ TEST_F(WindowTest, UnloadClosesTheWindowWithoutAQuestion) {
   EXPECT_FALSE(windows_.IsLiveWindow(window()));
   EXPECT_TRUE(ShownBoxes().empty());
   EXPECT_EQ(g_host->events(), (Events{{kRcMasterWindowClosed, L""}, {kRcMasterWindowClosed, L""}}));
+}
+
+platform::MessageResult PLATFORM_WINAPI OtherProcedure(platform::WindowHandle window,
+                                                       uint32_t message,
+                                                       platform::MessageWParam wparam,
+                                                       platform::MessageLParam lparam) {
+  return platform::CurrentWindows().DefaultProcedure(window, message, wparam, lparam);
+}
+
+// "KuvoRemote" held by a live window with another procedure cannot be replaced: no session window,
+// and the failed registration is logged rather than ignored.
+TEST_F(WindowTest, AClassHeldByAnotherProcedureOpensNoWindow) {
+  platform::WindowClass other;
+  other.name = L"KuvoRemote";
+  other.procedure = &OtherProcedure;
+  platform::WindowHandle holder = nullptr;
+  window_thread_.Run([&] {
+    windows_.UnregisterWindowClass(L"KuvoRemote");  // left by an earlier case: no windows
+    ASSERT_TRUE(windows_.RegisterWindowClass(other));
+    holder = windows_.CreateTopLevelWindow(L"KuvoRemote", L"other", 0);
+  });
+  ASSERT_NE(holder, nullptr);
+  SetCallback();
+  Master();
+  EXPECT_EQ(Window(), nullptr);
+  const auto lines = LogLinesOf("CKuvoXrk::MasterStartSession");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "ERROR [0] CKuvoXrk::MasterStartSession: [XRK]注册窗口类KuvoRemote失败"),
+            lines.end());
+  window_thread_.Run([&] {
+    windows_.DestroyWindow(holder);
+    windows_.UnregisterWindowClass(L"KuvoRemote");
+  });
 }
 
 TEST_F(WindowTest, WithoutAHostCallbackClosingRaisesNothing) {

@@ -70,6 +70,12 @@ class CountingWindows final : public platform::Windows {
   bool RepaintWindow(platform::WindowHandle) override { return false; }
   bool GetClientRect(platform::WindowHandle, platform::WindowRect*) override { return false; }
   std::wstring GetWindowTitle(platform::WindowHandle) override { return std::wstring(); }
+  bool UnregisterWindowClass(const wchar_t*) override { return false; }
+  platform::WindowProcedure RegisteredClassProcedure(const wchar_t*) override { return nullptr; }
+  bool SendNotifyWindowMessage(platform::WindowHandle, uint32_t, platform::MessageWParam,
+                               platform::MessageLParam) override {
+    return false;
+  }
   platform::MessageResult SendWindowMessage(platform::WindowHandle, uint32_t,
                                             platform::MessageWParam,
                                             platform::MessageLParam) override {
@@ -90,9 +96,9 @@ class CountingWindows final : public platform::Windows {
     return 0;
   }
   bool InSentMessage() override { return false; }
-  bool ReplyToSentMessage(platform::MessageResult) override { return false; }
-  void RunDispatchingSentMessages(void (*work)(void*), void* context) override { work(context); }
+  void WaitHandlingSentMessages(bool (*)(void*), void*, uint32_t) override {}
   platform::IconHandle LoadMainExecutableIcon(uint32_t, bool) override { return nullptr; }
+  bool DestroyIcon(platform::IconHandle) override { return false; }
   int ShowMessageBox(platform::WindowHandle, const wchar_t*, const wchar_t*, uint32_t) override {
     ++shown;
     return platform::kIdYes;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,7 +24,6 @@ using platform::WindowHandle;
 
 constexpr wchar_t kClass[] = L"KuvoSeamTestWindow";
 constexpr uint32_t kAsk = platform::kWmUser + 1;
-constexpr uint32_t kReplyEarly = platform::kWmUser + 2;
 
 struct Seen {
   uint32_t message;
@@ -35,8 +35,7 @@ struct Recorder {
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<Seen> seen;
-  bool sender_returned = false;
-  bool in_sent_during_reply = false;
+  std::function<void(WindowHandle)> on_destroy;  // runs inside WM_DESTROY
 
   void Add(uint32_t message, MessageWParam wparam) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -61,13 +60,8 @@ MessageResult PLATFORM_WINAPI Procedure(WindowHandle window, uint32_t message, M
   platform::Windows& windows = platform::CurrentWindows();
   if (g_recorder != nullptr) g_recorder->Add(message, wparam);
   if (message == kAsk) return static_cast<MessageResult>(wparam) * 2;
-  if (message == kReplyEarly) {
-    const bool in_sent = windows.InSentMessage();
-    windows.ReplyToSentMessage(7);
-    std::unique_lock<std::mutex> lock(g_recorder->mutex);
-    g_recorder->in_sent_during_reply = in_sent;
-    g_recorder->changed.wait(lock, [] { return g_recorder->sender_returned; });
-    return 8;
+  if (message == platform::kWmDestroy && g_recorder != nullptr && g_recorder->on_destroy) {
+    g_recorder->on_destroy(window);
   }
   return windows.DefaultProcedure(window, message, wparam, lparam);
 }
@@ -127,34 +121,49 @@ TEST_F(WindowingTest, PostedMessagesWaitForTheLoopAndKeepTheirOrder) {
   EXPECT_EQ(order, (std::vector<MessageWParam>{1, 2}));
 }
 
-TEST_F(WindowingTest, ReplyLetsTheSenderGoOnWhileTheProcedureRuns) {
-  EXPECT_EQ(windows_.SendWindowMessage(window_, kReplyEarly, 0, 0), 7);
-  {
-    std::lock_guard<std::mutex> lock(recorder_.mutex);
-    recorder_.sender_returned = true;
-    recorder_.changed.notify_all();
-  }
-  thread_.Run([this] { EXPECT_FALSE(windows_.InSentMessage()); });
-  EXPECT_TRUE(recorder_.in_sent_during_reply);
+// Microsoft's DestroyWindow documentation: the function "sends WM_DESTROY and WM_NCDESTROY
+// messages to the window"; IsWindow "determines whether the specified window handle identifies
+// an existing window". The handle stays valid until the last of those messages has been handled,
+// so IsWindow is true inside WM_DESTROY and false once DestroyWindow has returned.
+TEST_F(WindowingTest, WindowIsLiveInsideItsDestroyAndGoneAfter) {
+  bool live_inside = false;
+  recorder_.on_destroy = [&](WindowHandle window) { live_inside = windows_.IsLiveWindow(window); };
+  thread_.Run([this] { EXPECT_TRUE(windows_.DestroyWindow(window_)); });
+  EXPECT_TRUE(live_inside);
+  EXPECT_FALSE(windows_.IsLiveWindow(window_));
 }
 
-TEST_F(WindowingTest, WorkRunsElsewhereWhileTheThreadTakesMessagesSentToIt) {
-  MessageResult answer = 0;
-  thread_.Run([&] {
-    struct Context {
-      platform::Windows* windows;
-      WindowHandle window;
-      MessageResult* answer;
-    } context{&windows_, window_, &answer};
-    // The work sends to a window of the waiting thread: without dispatching, this would hang.
-    windows_.RunDispatchingSentMessages(
-        [](void* raw) {
-          auto* c = static_cast<Context*>(raw);
-          *c->answer = c->windows->SendWindowMessage(c->window, kAsk, 5, 0);
-        },
-        &context);
+// SendNotifyMessageW to another thread's window returns at once; the message is handled with the
+// thread's sent messages, ahead of what was posted before it.
+TEST_F(WindowingTest, NotifyReturnsAtOnceAndGoesAheadOfPostedMessages) {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool go = false;
+  thread_.Post([&] {  // keeps the window thread busy while both are queued
+    std::unique_lock<std::mutex> lock(mutex);
+    released.wait(lock, [&] { return go; });
   });
-  EXPECT_EQ(answer, 10);
+  ASSERT_TRUE(windows_.PostWindowMessage(window_, kAsk, 1, 0));
+  ASSERT_TRUE(windows_.SendNotifyWindowMessage(window_, kAsk, 2, 0));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    go = true;
+  }
+  released.notify_all();
+  thread_.Run([] {});
+  std::lock_guard<std::mutex> lock(recorder_.mutex);
+  std::vector<MessageWParam> order;
+  for (const Seen& s : recorder_.seen) {
+    if (s.message == kAsk) order.push_back(s.wparam);
+  }
+  EXPECT_EQ(order, (std::vector<MessageWParam>{2, 1}));
+}
+
+// UnregisterClassW fails while a window of the class exists; GetClassInfoW names the procedure.
+TEST_F(WindowingTest, AClassWithWindowsStaysRegistered) {
+  EXPECT_EQ(windows_.RegisteredClassProcedure(kClass), &Procedure);
+  EXPECT_FALSE(windows_.UnregisterWindowClass(kClass));
+  EXPECT_EQ(windows_.RegisteredClassProcedure(L"KuvoSeamNoSuchClass"), nullptr);
 }
 
 TEST_F(WindowingTest, MinimiseAndRestoreReportTheirSizeRequests) {

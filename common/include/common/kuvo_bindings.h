@@ -20,6 +20,11 @@ void Kuvotrace_SetId(int id);
 void Kuvotrace_SetLevel(int level);
 void Kuvotrace_UnInit();
 void Kuvotrace_Write(int level, const wchar_t* function, const wchar_t* format, va_list args);
+// The Kuvotrace_Write entry point, looked up now (null when missing), for a caller that must
+// write later without loading anything (see ScopedTraceEntryPin in common/trace.h).
+using KuvotraceWriteEntry = void (*)(int level, const wchar_t* function, const wchar_t* format,
+                                     va_list args);
+KuvotraceWriteEntry Kuvotrace_WriteEntry();
 
 // Kuvocore.dll
 // Kind 2 gives the library's Base::ITaskRunner*. `*out` is set to null first (when `out` is not

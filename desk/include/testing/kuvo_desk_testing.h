@@ -1,4 +1,5 @@
-// Test access to KuvoDesk. Not for hosts.
+// Test access to KuvoDesk: exported by KuvoDeskForTesting, the test build of KuvoDesk (the
+// shipped library exports the five functions of KuvoDesk.h only). Not for hosts.
 #pragma once
 
 #include "KuvoDesk.h"

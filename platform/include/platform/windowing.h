@@ -96,13 +96,19 @@ class Windows {
  public:
   // RegisterClassW. False when the class could not be registered (it exists already, say).
   virtual bool RegisterWindowClass(const WindowClass& window_class) = 0;
+  // UnregisterClassW for a class of the main executable's instance (where a null module
+  // instance registers). False when there is none or a window of the class still exists.
+  virtual bool UnregisterWindowClass(const wchar_t* class_name) = 0;
+  // GetClassInfoW: the window procedure of a registered class; null when none is registered.
+  virtual WindowProcedure RegisteredClassProcedure(const wchar_t* class_name) = 0;
   // CreateWindowExW with extended style 0, the system's default position and size, no parent,
   // no menu, null module instance. Null on failure. The window belongs to the calling thread.
   virtual WindowHandle CreateTopLevelWindow(const wchar_t* class_name, const wchar_t* title,
                                             uint32_t style) = 0;
   // DestroyWindow: only the window's own thread may destroy it (WM_DESTROY is sent first).
   virtual bool DestroyWindow(WindowHandle window) = 0;
-  // IsWindow.
+  // IsWindow: true until the window is gone, WM_DESTROY included (a window is valid until
+  // DestroyWindow has sent its last message).
   virtual bool IsLiveWindow(WindowHandle window) = 0;
   // ShowWindow; the answer is whether the window was visible before.
   virtual bool ShowWindow(WindowHandle window, int command) = 0;
@@ -118,6 +124,11 @@ class Windows {
   // the calling thread meanwhile). 0 when the window is gone.
   virtual MessageResult SendWindowMessage(WindowHandle window, uint32_t message,
                                           MessageWParam wparam, MessageLParam lparam) = 0;
+  // SendNotifyMessageW: on the window's thread the procedure runs at once; for another thread's
+  // window the message is queued with the messages sent to that thread (handled before posted
+  // ones, also in waits that dispatch sent messages) and the call returns without waiting.
+  virtual bool SendNotifyWindowMessage(WindowHandle window, uint32_t message, MessageWParam wparam,
+                                       MessageLParam lparam) = 0;
   // PostMessageW: queued for the window's thread.
   virtual bool PostWindowMessage(WindowHandle window, uint32_t message, MessageWParam wparam,
                                  MessageLParam lparam) = 0;
@@ -134,16 +145,17 @@ class Windows {
                                          MessageWParam wparam, MessageLParam lparam) = 0;
   // InSendMessage: true while the calling thread handles a message sent from another thread.
   virtual bool InSentMessage() = 0;
-  // ReplyMessage: lets the sender of the message being handled go on with `result`.
-  virtual bool ReplyToSentMessage(MessageResult result) = 0;
-  // Runs `work(context)` on a thread of its own and returns when it has returned; meanwhile the
-  // calling thread handles messages that other threads send to its windows (posted messages
-  // wait for its loop). For calls that may wait for a thread which is sending to this one.
-  virtual void RunDispatchingSentMessages(void (*work)(void* context), void* context) = 0;
+  // Waits until `done(context)` is true, handling meanwhile the messages other threads send to
+  // the calling thread, as SendMessageW's own wait does (posted messages stay queued). `done`
+  // is asked after each such message and at least every `recheck_ms` milliseconds.
+  virtual void WaitHandlingSentMessages(bool (*done)(void* context), void* context,
+                                        uint32_t recheck_ms) = 0;
 
   // LoadImageW of icon `id` from the main executable's module (GetModuleHandleW(null)) at the
-  // big or small icon size. Null when it has no such icon.
+  // big or small icon size. Null when it has no such icon. The caller destroys it.
   virtual IconHandle LoadMainExecutableIcon(uint32_t id, bool big) = 0;
+  // DestroyIcon.
+  virtual bool DestroyIcon(IconHandle icon) = 0;
   // MessageBoxW.
   virtual int ShowMessageBox(WindowHandle owner, const wchar_t* text, const wchar_t* caption,
                              uint32_t type) = 0;

@@ -22,6 +22,8 @@ bool WindowShowStateForTesting(WindowHandle window, bool* visible, bool* minimiz
 size_t LiveWindowCountForTesting();
 // The procedure registered for a class name (null when none is).
 WindowProcedure ClassProcedureForTesting(const wchar_t* class_name);
+// Icons loaded and not destroyed yet.
+size_t LoadedIconCountForTesting();
 // Forgets every registered class (the windows stay).
 void UnregisterWindowClassesForTesting();
 
