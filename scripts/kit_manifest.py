@@ -3,8 +3,11 @@
 DLL with their ordinals, read from the PE export table.
 
   kit_manifest.py write DIR    writes DIR/MANIFEST.txt
-  kit_manifest.py check DIR    exit 0 when every listed file has its size and hash and every
-                               listed export sits at its ordinal; the problems otherwise
+  kit_manifest.py check DIR    prints "ok: N files, M exports" and exits 0 when DIR holds
+                               exactly the listed files, each with its size and hash, and every
+                               listed export sits at its ordinal; otherwise one line per problem
+                               (not a kit; a missing, changed or extra file; a missing or moved
+                               export) and exit 1
   kit_manifest.py compare DIR OBJDUMP
                                exit 0 when the export table read here matches what binutils'
                                objdump -p reports for every DLL of DIR
@@ -88,44 +91,90 @@ def write(root):
     return 0
 
 
-def check(root):
-    problems = []
-    files = 0
-    exports = {}
-    with open(os.path.join(root, MANIFEST)) as f:
-        for number, line in enumerate(f, 1):
-            fields = line.split()
-            if not fields:
+def inside(path):
+    return not path.startswith("/") and ".." not in path.split("/")
+
+
+def read_manifest(root):
+    """(files, exports, problem): files maps path -> (size, sha256), exports maps path -> {name:
+    ordinal}, in the manifest's order; problem names what makes ROOT not an unpacked kit."""
+    if not os.path.isdir(root):
+        return {}, {}, "not an unpacked kit: %s is not a folder" % root
+    try:
+        with open(os.path.join(root, MANIFEST)) as f:
+            lines = f.read().splitlines()
+    except OSError:
+        return {}, {}, "not an unpacked kit: %s holds no %s" % (root, MANIFEST)
+    except UnicodeDecodeError:
+        return {}, {}, "not an unpacked kit: %s of %s is not text" % (MANIFEST, root)
+    files, exports = {}, {}
+    for number, line in enumerate(lines, 1):
+        fields = line.split()
+        if not fields:
+            continue
+        # Paths stay inside the kit.
+        if len(fields) == 4 and not inside(fields[3] if fields[0] == "file" else fields[1]):
+            return {}, {}, "not an unpacked kit: %s line %d names a path outside it" % (
+                MANIFEST, number)
+        try:
+            if fields[0] == "file" and len(fields) == 4 and len(fields[2]) == 64:
+                files[fields[3]] = (int(fields[1]), fields[2])
                 continue
-            if fields[0] == "file" and len(fields) == 4:
-                files += 1
-                size, digest, path = int(fields[1]), fields[2], fields[3]
-                try:
-                    with open(os.path.join(root, path), "rb") as g:
-                        data = g.read()
-                except OSError:
-                    problems.append("missing: %s" % path)
-                    continue
-                if len(data) != size or hashlib.sha256(data).hexdigest() != digest:
-                    problems.append("changed: %s" % path)
-            elif fields[0] == "export" and len(fields) == 4:
-                path, ordinal, name = fields[1], int(fields[2]), fields[3]
-                if path not in exports:
-                    try:
-                        with open(os.path.join(root, path), "rb") as g:
-                            exports[path] = set(pe_exports(g.read()))
-                    except (OSError, ValueError) as error:
-                        exports[path] = set()
-                        problems.append("unreadable exports: %s (%s)" % (path, error))
-                if (ordinal, name) not in exports[path]:
-                    problems.append("export %s not at ordinal %d in %s" % (name, ordinal, path))
-            else:
-                problems.append("malformed line %d" % number)
-    if files == 0:
-        problems.append("no files listed")
+            if fields[0] == "export" and len(fields) == 4:
+                exports.setdefault(fields[1], {})[fields[3]] = int(fields[2])
+                continue
+        except ValueError:
+            pass
+        return {}, {}, "not an unpacked kit: %s line %d is not a manifest line" % (MANIFEST, number)
+    if not files:
+        return {}, {}, "not an unpacked kit: %s of %s lists no files" % (MANIFEST, root)
+    return files, exports, None
+
+
+def check(root):
+    """Prints one line per problem, or "ok: N files, M exports"; 0 when the kit is whole."""
+    files, exports, problem = read_manifest(root)
+    if problem:
+        print(problem)
+        return 1
+    problems = []
+    missing = set()
+    for path, (size, digest) in files.items():
+        try:
+            with open(os.path.join(root, path), "rb") as g:
+                data = g.read()
+        except OSError:
+            problems.append("missing file: %s" % path)
+            missing.add(path)
+            continue
+        if len(data) != size:
+            problems.append("changed file: %s (%d bytes, listed with %d)" % (path, len(data), size))
+        elif hashlib.sha256(data).hexdigest() != digest:
+            problems.append("changed file: %s (SHA-256 differs from the listed one)" % path)
+    for path in sorted(set(files_of(root)) - set(files)):
+        problems.append("extra file: %s" % path)
+    for path, listed in exports.items():
+        if path in missing:
+            continue
+        try:
+            with open(os.path.join(root, path), "rb") as g:
+                found = {name: ordinal for ordinal, name in pe_exports(g.read())}
+        except (OSError, ValueError) as error:
+            problems.append("unreadable exports: %s (%s)" % (path, error))
+            continue
+        for name, ordinal in listed.items():
+            if name not in found:
+                problems.append("missing export: %s of %s (listed at ordinal %d)" %
+                                (name, path, ordinal))
+            elif found[name] != ordinal:
+                problems.append("moved export: %s of %s is at ordinal %d, listed at %d" %
+                                (name, path, found[name], ordinal))
     for p in problems:
         print(p)
-    return 1 if problems else 0
+    if problems:
+        return 1
+    print("ok: %d files, %d exports" % (len(files), sum(len(e) for e in exports.values())))
+    return 0
 
 
 def objdump_exports(objdump, path):

@@ -4,8 +4,9 @@
 #   linux-debug, asan, tsan   configure, build, ctest
 #   mingw-i686                configure, build, ctest under wine32 (natively or through qemu)
 #   mingw-x64                 configure, build, ctest under wine64
-#   package                   scripts/package.sh: both archives packed, unpacked and their
-#                             manifests checked (hashes, exports at their ordinals, objdump)
+#   package                   scripts/package.sh twice: both archives packed, unpacked and
+#                             checked (hashes, exports at their ordinals, objdump, the debug
+#                             links to the symbols archives); the second run's bytes the same
 #   fuzz                      configure, build, each fuzz_* target for a short time
 # Every stage runs even after a failure; the exit status is non-zero if any stage failed, and the
 # run ends with each ctest summary.
@@ -113,7 +114,8 @@ run_fuzzers() {
 }
 
 # The Windows archives as a host receives them: scripts/package.sh packs each one, unpacks it into
-# a folder of its own and checks its manifest there.
+# a folder of its own and checks it there (manifest, exports, debug links). A second run on the
+# same commit, under another umask, must give the same bytes.
 run_package() {
   if ! JOBS=$JOBS "$REPO/scripts/package.sh" >"$LOGS/package.log" 2>&1; then
     tail -n 60 "$LOGS/package.log"
@@ -124,6 +126,18 @@ run_package() {
   while IFS= read -r line; do
     summaries+=("package: ${line##*/}")
   done < <(grep -E '\.tar\.gz: unpacked and checked' "$LOGS/package.log")
+  cp "$REPO/build/package/SHA256SUMS" "$LOGS/package-first.sha256"
+  if ! (umask 077 && JOBS=$JOBS "$REPO/scripts/package.sh") >"$LOGS/package-again.log" 2>&1; then
+    tail -n 60 "$LOGS/package-again.log"
+    fail "package: second run"
+    return 1
+  fi
+  if cmp -s "$LOGS/package-first.sha256" "$REPO/build/package/SHA256SUMS"; then
+    summaries+=("package: a second run gave the same bytes ($(wc -l <"$LOGS/package-first.sha256") archives)")
+  else
+    diff "$LOGS/package-first.sha256" "$REPO/build/package/SHA256SUMS"
+    fail "package: a second run gave other archives"
+  fi
 }
 
 for stage in "${STAGES[@]}"; do

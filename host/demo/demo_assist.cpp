@@ -1,4 +1,4 @@
-// Demo section "50-assist": the KuvoAssist program against a misconfigured emulated phone. The
+// Demo section "assist": the KuvoAssist program against a misconfigured emulated phone. The
 // first start is not elevated, so it relaunches itself with "runas" and the elevated instance
 // repairs the adapter; a second start finds it configured and ends. Prints the phone adapter's
 // settings before and after, the launches and the log lines. (Systems other than Windows: the
@@ -86,7 +86,14 @@ std::string PhoneSettings(const std::string& machine) {
 
 int RunProgram(const std::string& program, const std::string& folder) {
   std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+  // The demo's own documents folder gives way to the program's.
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    if (text.rfind("XDG_DOCUMENTS_DIR=", 0) != 0 && text.rfind("KUVO_MACHINE_SCENARIO=", 0) != 0 &&
+        text.rfind("KUVO_ASSIST_RUN_DIR=", 0) != 0) {
+      environment.push_back(text);
+    }
+  }
   environment.push_back("KUVO_MACHINE_SCENARIO=" + folder + "/phone.machine");
   environment.push_back("KUVO_ASSIST_RUN_DIR=" + folder);
   environment.push_back("XDG_DOCUMENTS_DIR=" + folder + "/Documents");
@@ -154,7 +161,11 @@ int RunAssist(const demo::DemoArgs&) {
   return first == 0 && second == 0 && repaired ? 0 : 1;
 }
 
-const demo::DemoSection kAssistSection("50-assist", &RunAssist);
+const demo::DemoSection kAssistSection(
+    50, kSection,
+    "KuvoAssist on an emulated machine whose USB phone adapter is misconfigured: the first "
+    "start relaunches itself elevated and repairs it, the second finds it configured.",
+    &RunAssist);
 
 }  // namespace
 #endif  // !_WIN32

@@ -1,4 +1,4 @@
-// Demo section 20-chat: KuvoChat driven like a host against the IM SDK stand-in, with Kuvocore's
+// Demo section "chat": KuvoChat driven like a host against the IM SDK stand-in, with Kuvocore's
 // clock moved by hand: a login, a connection drop shorter and one longer than 30 seconds, and
 // new messages held until the host says it is ready.
 #include <cstdint>
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr char kSection[] = "20-chat";
+constexpr char kSection[] = "chat";
 
 class DemoConn final : public IConnCallBack {
  public:
@@ -30,7 +30,7 @@ class DemoMsgs final : public IMsgCallBack {
     demo::Say(kSection, "  OnNewMsgs with " + std::to_string(msgs->size()) + " message(s):");
     for (const auto& m : *msgs) {
       demo::Say(kSection, "    from " + m.locator.sender + " in " + m.locator.peer + " (kind " +
-                              std::to_string(m.peerKind) + ", id " + std::to_string(m.peerId) +
+                              demo::PeerKindText(m.peerKind) + ", id " + std::to_string(m.peerId) +
                               "): \"" + m.content + "\"");
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -106,6 +106,10 @@ int RunChat(const demo::DemoArgs&) {
   return delivered == 4 ? 0 : 4;
 }
 
-const demo::DemoSection kChatSection("20-chat", &RunChat);
+const demo::DemoSection kChatSection(
+    20, kSection,
+    "KuvoChat's connection side: a login, a connection drop shorter and one longer than 30 "
+    "seconds, and new messages held until the host says it is ready.",
+    &RunChat);
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Demo section 21-chat-messages: KuvoChat's message side driven like a host against the IM SDK
+// Demo section "chat-messages": KuvoChat's message side driven like a host against the IM SDK
 // stand-in: a wrapped message is sent, comes back from the peer and its msgHeader is decoded;
 // history is paged backward from the newest page; the recent conversations are listed, one is
 // marked read and one removed.
@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr char kSection[] = "21-chat-messages";
+constexpr char kSection[] = "chat-messages";
 
 void Say(const std::string& text) {
   demo::Say(kSection, text);
@@ -75,11 +75,12 @@ class DemoMsgs final : public IMsgCallBack {
     std::lock_guard<std::mutex> lock(mutex_);
     received_.insert(received_.end(), msgs->begin(), msgs->end());
   }
+  // May run before Im_SendMsg has returned: the line is printed once the send settled.
   void OnSendResult(bool sent, uint64_t seq, const tagTimMsgInfo* msg) override {
-    Say("  OnSendResult sent=" + std::to_string(sent) + " seq=" + std::to_string(seq) +
-        " peer=" + msg->locator.peer + " status=" + std::to_string(msg->locator.status) +
-        " content=" + std::to_string(msg->content.size()) + " bytes");
     std::lock_guard<std::mutex> lock(mutex_);
+    send_result_ = "  OnSendResult sent=" + std::to_string(sent) + " seq=" + std::to_string(seq) +
+                   " peer=" + msg->locator.peer + " status=" + std::to_string(msg->locator.status) +
+                   " content=" + std::to_string(msg->content.size()) + " bytes";
     sent_content_ = msg->content;
   }
   void OnMsgListResult(uint64_t seq, const TimMsgList* msgs, bool reachedEnd) override {
@@ -102,6 +103,10 @@ class DemoMsgs final : public IMsgCallBack {
     std::lock_guard<std::mutex> lock(mutex_);
     return sent_content_;
   }
+  std::string send_result() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return send_result_;
+  }
   tagTimMsgLocator oldest() {
     std::lock_guard<std::mutex> lock(mutex_);
     return oldest_;
@@ -111,6 +116,7 @@ class DemoMsgs final : public IMsgCallBack {
   std::mutex mutex_;
   std::vector<tagTimMsgInfo> received_;
   std::string sent_content_;
+  std::string send_result_;
   tagTimMsgLocator oldest_;
 };
 
@@ -119,7 +125,7 @@ class DemoSessions final : public ISessionCallBack {
   void OnRecentList(const TimTalkList* talks) override {
     Say("  OnRecentList, " + std::to_string(talks->size()) + " conversation(s):");
     for (const auto& t : *talks) {
-      Say("    kind " + std::to_string(t.peerKind) + " id " + std::to_string(t.peerId) +
+      Say("    kind " + demo::PeerKindText(t.peerKind) + ", id " + std::to_string(t.peerId) +
           " unread " + std::to_string(t.unreadCount) + " last from " + std::to_string(t.senderId) +
           " \"" + t.lastDesc + "\"");
     }
@@ -166,6 +172,7 @@ int RunChatMessages(const demo::DemoArgs&) {
   Say("Im_SendMsg to user 100, wrapped, msgId " + std::to_string(out.msgId) + ": " +
       std::string(Im_SendMsg(&out, false, true) ? "started" : "refused"));
   demo::SettleChat();
+  Say(msgs.send_result());
 
   Say("the peer sends the same payload back");
   tim_control::DeliverNewMessages({tim_control::CustomMessage(
@@ -208,6 +215,10 @@ int RunChatMessages(const demo::DemoArgs&) {
   return live == 0 && buf == out.payload ? 0 : 6;
 }
 
-const demo::DemoSection kChatMessagesSection("21-chat-messages", &RunChatMessages);
+const demo::DemoSection kChatMessagesSection(
+    21, kSection,
+    "KuvoChat's message side: a wrapped message sent and echoed back, history paged backward, "
+    "the recent conversations listed, one marked read and one removed.",
+    &RunChatMessages);
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Demo section "10-support": the in-house libraries as the components reach them. Starts
-// Kuvocore, logs through Kuvotrace into the product log folder and reads the line back, runs a
-// task on Kuvocore's runner and a timer on its manual clock.
+// Demo section "support": the in-house libraries as the components reach them. Starts Kuvocore,
+// logs through Kuvotrace into the product log folder and reads the line back, runs a task on
+// Kuvocore's runner and a timer on its manual clock.
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr char kSection[] = "10-support";
+constexpr char kSection[] = "support";
 constexpr uint32_t kUtf8 = 65001;
 
 class DemoTimerSink final : public Timer::ITimerEvent {
@@ -104,6 +104,10 @@ int RunSupport(const demo::DemoArgs&) {
   return rc;
 }
 
-const demo::DemoSection kSupport(kSection, &RunSupport);
+const demo::DemoSection kSupport(
+    10, kSection,
+    "the in-house libraries as the components reach them: a log line through Kuvotrace, a task "
+    "on Kuvocore's runner and a 30-second timer on its hand-driven clock.",
+    &RunSupport);
 
 }  // namespace

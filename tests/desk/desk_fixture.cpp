@@ -90,6 +90,8 @@ bool HostRecorder::wrong_user_data() {
 void DeskTest::SetUp() {
   g_host = new HostRecorder;
   sl_control::Reset();
+  // The tests raise the controlled side's login events themselves, each at its moment.
+  sl_control::HoldLogins();
   KuvotraceTest_Reset();
   ASSERT_TRUE(Kuvotrace_Init((folder_.path() / "desk.log").wstring().c_str()));
 }

@@ -64,6 +64,21 @@ TEST_F(SlaveTest, InitBeforeTheLoginEventWaitsForItToRaiseEvent0) {
                   "INFO  [0] CKuvoXrk::_clientCallback: [XRK] 登录服务器成功"}));
 }
 
+// As a host meets the stand-in: nothing scripted, the login completes by itself. Event 0 carries
+// the address and the session name (an earlier one may lack the name: the login event may run
+// before the library has stored it, and the library then raises event 0 again itself).
+TEST_F(SlaveTest, UnheldLoginReachesEvent0ByItself) {
+  sl_control::HoldLogins(false);
+  SetCallback();
+  KuvoSlaveInitSession("openid-1", "key-1");
+  Settle();
+  const Events events = g_host->events();
+  ASSERT_FALSE(events.empty());
+  for (const HostEvent& event : events) EXPECT_EQ(event.code, kRcSlaveReady);
+  EXPECT_EQ(events.back().text, Wide(std::string(kAddress) + "\n会话-A"));
+  EXPECT_TRUE(sl_control::ClientLoggedIn());
+}
+
 TEST_F(SlaveTest, InitAfterTheLoginReplacesTheSessionAndRaisesEvent0Itself) {
   LoggedIn();
   sl_control::SetSessionName("会话-B");

@@ -45,8 +45,10 @@ SL_DECL bool SLAPI SLClientLoginWithOpenID(SLCLIENT client, const char* openid, 
     return false;
   }
   std::lock_guard<std::mutex> lock(state.mutex);
-  return state.FindClient(client) != nullptr && openid != nullptr && key != nullptr &&
-         *openid != '\0';
+  sl::Client* found = state.FindClient(client);
+  if (found == nullptr || openid == nullptr || key == nullptr || *openid == '\0') return false;
+  if (!found->logged_in && !state.hold_logins) found->login_pending = true;
+  return true;
 }
 
 SL_DECL SLSESSION SLAPI SLCreateClientSession(SLCLIENT client, int type) {
@@ -86,12 +88,27 @@ SL_DECL bool SLAPI SLSetClientSessionOpt(SLCLIENT client, SLSESSION session, int
 SL_DECL const char* SLAPI SLGetClientSessionName(SLCLIENT client, SLSESSION session) {
   State& state = State::Get();
   const bool fail = state.Enter("SLGetClientSessionName", {Number(client), Number(session)});
-  std::lock_guard<std::mutex> lock(state.mutex);
-  sl::Client* found = state.FindClient(client);
-  if (found == nullptr) return "";
-  const auto target = found->sessions.find(session);
-  found->name_text = fail || target == found->sessions.end() ? "" : target->second.name;
-  return found->name_text.c_str();
+  const char* name = "";
+  bool complete_login = false;
+  uint64_t logouts = 0;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    sl::Client* found = state.FindClient(client);
+    if (found == nullptr) return "";
+    const auto target = found->sessions.find(session);
+    found->name_text = fail || target == found->sessions.end() ? "" : target->second.name;
+    name = found->name_text.c_str();
+    // A pending login completes once the client has named its session, so that its events find
+    // the session there, as with the service, whose answer takes longer than the client's set-up.
+    complete_login = found->login_pending && !found->name_text.empty();
+    if (complete_login) found->login_pending = false;
+    logouts = found->logouts;
+  }
+  if (complete_login) {
+    sl::PostClientEvent(client, SLCLIENT_EVENT_CONNECTED, static_cast<int64_t>(logouts));
+    sl::PostClientEvent(client, SLCLIENT_EVENT_LOGINED, static_cast<int64_t>(logouts));
+  }
+  return name;
 }
 
 SL_DECL const char* SLAPI SLGetClientAddress(SLCLIENT client) {
@@ -130,6 +147,8 @@ SL_DECL bool SLAPI SLClientLogout(SLCLIENT client) {
   sl::Client* found = state.FindClient(client);
   if (found == nullptr) return false;
   found->logged_in = false;
+  found->login_pending = false;
+  ++found->logouts;
   return true;
 }
 

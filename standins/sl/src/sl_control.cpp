@@ -77,25 +77,13 @@ void RaiseRemoteSessionEvent(SLSESSION session, int event) {
 }
 
 void RaiseClientEvent(int event) {
-  State::Get().Post([event] {
-    State& state = State::Get();
-    SLCLIENT client = 0;
-    SLCLIENT_CALLBACK callback = nullptr;
-    void* custom = nullptr;
-    {
-      std::lock_guard<std::mutex> lock(state.mutex);
-      client = state.NewestClient();
-      if (sl::Client* found = state.FindClient(client)) {
-        if (event == SLCLIENT_EVENT_LOGINED) found->logged_in = true;
-        if (event == SLCLIENT_EVENT_DISCONNECTED || event == SLCLIENT_EVENT_LOGIN_FAILED) {
-          found->logged_in = false;
-        }
-        callback = found->callback;
-        custom = found->custom;
-      }
-    }
-    if (callback != nullptr) callback(client, event, custom);
-  });
+  sl::PostClientEvent(0, event);
+}
+
+void HoldLogins(bool hold) {
+  State& state = State::Get();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.hold_logins = hold;
 }
 
 void RaiseClientSessionEvent(SLSESSION session, int event, SLSESSION reported_session) {

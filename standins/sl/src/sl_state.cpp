@@ -10,6 +10,32 @@ State& State::Get() {
   return *state;
 }
 
+void PostClientEvent(SLCLIENT client, int event, int64_t logouts) {
+  State::Get().Post([client, event, logouts] {
+    State& state = State::Get();
+    SLCLIENT target = client;
+    SLCLIENT_CALLBACK callback = nullptr;
+    void* custom = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      if (target == 0) target = state.NewestClient();
+      Client* found = state.FindClient(target);
+      if (found == nullptr) return;
+      if (logouts >= 0 && found->logouts != static_cast<uint64_t>(logouts)) return;
+      if (event == SLCLIENT_EVENT_LOGINED) {
+        found->logged_in = true;
+        found->login_pending = false;
+      }
+      if (event == SLCLIENT_EVENT_DISCONNECTED || event == SLCLIENT_EVENT_LOGIN_FAILED) {
+        found->logged_in = false;
+      }
+      callback = found->callback;
+      custom = found->custom;
+    }
+    if (callback != nullptr) callback(target, event, custom);
+  });
+}
+
 std::string Number(uintptr_t value) {
   return std::to_string(value);
 }
@@ -107,6 +133,7 @@ void State::Reset() {
   calls.clear();
   address = "203.0.113.7:4118";
   session_name.clear();
+  hold_logins = false;
   desktop_width = 1280;
   desktop_height = 720;
 }

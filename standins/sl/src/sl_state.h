@@ -41,6 +41,8 @@ struct Client {
   SLCLIENT_CALLBACK callback = nullptr;
   void* custom = nullptr;
   bool logged_in = false;
+  bool login_pending = false;  // a login the stand-in completes by itself (see sl_control.h)
+  uint64_t logouts = 0;        // a completion posted before a logout is dropped
   std::map<SLSESSION, ClientSession> sessions;
   std::string name_text;     // what SLGetClientSessionName returned last
   std::string address_text;  // what SLGetClientAddress returned last
@@ -74,6 +76,7 @@ class State {
   std::vector<sl_control::Call> calls;
   std::string address = "203.0.113.7:4118";
   std::string session_name;
+  bool hold_logins = false;
   int desktop_width = 1280;
   int desktop_height = 720;
 
@@ -95,6 +98,11 @@ class State {
   bool started_ = false;
   std::thread::id thread_id_;
 };
+
+// Posts a client event to `client`'s callback (0: the newest client when the event runs). The
+// logged-in event logs the client in, the disconnected and login-failed events log it out.
+// `logouts`: the event is dropped if the client has logged out since (-1: never dropped).
+void PostClientEvent(SLCLIENT client, int event, int64_t logouts = -1);
 
 std::string Number(uintptr_t value);
 std::string Text(const char* text);

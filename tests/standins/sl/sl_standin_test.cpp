@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "sl/sl_control.h"
 #include "sl/slsdk.h"
@@ -97,6 +98,62 @@ TEST_F(SlStandinTest, ClientReportsItsAddressOnlyOnceLoggedIn) {
   ASSERT_EQ(login.size(), 1u);
   EXPECT_EQ(login[0].args,
             (std::vector<std::string>{std::to_string(client), "openid", "key", "", "1"}));
+}
+
+struct ClientEvents {
+  std::mutex mutex;
+  std::vector<int> events;
+};
+
+void SLAPI OnClient(SLCLIENT, int event, void* custom) {
+  auto* seen = static_cast<ClientEvents*>(custom);
+  std::lock_guard<std::mutex> lock(seen->mutex);
+  seen->events.push_back(event);
+}
+
+// A login as the controlled side makes it: the client, its login, its session named.
+SLCLIENT LogInAndNameASession(ClientEvents* seen) {
+  EXPECT_TRUE(SLInitialize());
+  const SLCLIENT client = SLCreateClient();
+  EXPECT_TRUE(SLSetClientCallback(client, &OnClient, seen));
+  EXPECT_TRUE(SLClientLoginWithOpenID(client, "openid", "key", "", true));
+  EXPECT_STREQ(SLGetClientSessionName(client, SLCreateClientSession(client, 0)), "desk-A");
+  return client;
+}
+
+TEST_F(SlStandinTest, LoginCompletesByItselfOnceTheSessionIsNamedUnlessHeld) {
+  const std::vector<int> logged_in = {SLCLIENT_EVENT_CONNECTED, SLCLIENT_EVENT_LOGINED};
+  {
+    ClientEvents seen;
+    sl_control::SetSessionName("desk-A");
+    const SLCLIENT client = LogInAndNameASession(&seen);
+    sl_control::WaitIdle();
+    EXPECT_EQ(seen.events, logged_in);
+    EXPECT_TRUE(SLClientIsOnLoginned(client));
+    EXPECT_STREQ(SLGetClientAddress(client), "203.0.113.7:4118");
+    sl_control::WaitIdle();
+    EXPECT_EQ(seen.events, logged_in);  // once only
+  }
+  {
+    sl_control::Reset();
+    sl_control::HoldLogins();
+    ClientEvents seen;
+    sl_control::SetSessionName("desk-A");
+    const SLCLIENT client = LogInAndNameASession(&seen);
+    sl_control::WaitIdle();
+    EXPECT_TRUE(seen.events.empty());
+    EXPECT_FALSE(SLClientIsOnLoginned(client));
+  }
+  {
+    // Whenever the completion runs, a logout made after it was due wins.
+    sl_control::Reset();
+    ClientEvents seen;
+    sl_control::SetSessionName("desk-A");
+    const SLCLIENT client = LogInAndNameASession(&seen);
+    EXPECT_TRUE(SLClientLogout(client));
+    sl_control::WaitIdle();
+    EXPECT_FALSE(SLClientIsOnLoginned(client));
+  }
 }
 
 TEST_F(SlStandinTest, SessionCallbackOptionChecksItsSize) {

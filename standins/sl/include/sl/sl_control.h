@@ -19,8 +19,8 @@ struct Call {
   std::vector<std::string> args;  // as text: numbers in decimal, texts as given, handles by number
 };
 
-// Forgets every remote, client, session, script, queued event and logged call; waits for a
-// running handler first.
+// Forgets every remote, client, session, script, queued event and logged call, and lets logins
+// complete by themselves again; waits for a running handler first.
 SL_DECL void Reset();
 
 // Makes every later call of `name` fail (false, a 0 handle or SLSESSION_INVALID), or succeed
@@ -33,6 +33,13 @@ SL_DECL void FailCall(const std::string& name, bool fail = true);
 SL_DECL void SetClientAddress(const std::string& address);
 SL_DECL void SetSessionName(const std::string& name);
 SL_DECL void SetDesktopSize(int width, int height);
+
+// Logins complete by themselves, as with the service: a client that SLClientLoginWithOpenID
+// accepted gets the connected and then the logged-in event (on the event thread) once it has
+// named its session with SLGetClientSessionName, the last step of the controlled side's set-up;
+// a logout in between drops them. HoldLogins(true) keeps later logins back: the test raises the
+// events itself with RaiseClientEvent.
+SL_DECL void HoldLogins(bool hold = true);
 
 // Events, raised on the event thread with the numbers given (any numbers). A remote event goes to
 // the callback of the newest remote; a client event to the newest client's (the logged-in event

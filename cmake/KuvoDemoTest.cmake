@@ -1,0 +1,61 @@
+# Run by CTest (cmake -P) in Linux builds: kuvo_demo as a person runs it. --help explains the
+# arguments and a bad one is refused; a run with a home and a documents folder of the test's own
+# succeeds and leaves both untouched (the demo writes below a temporary documents folder of its
+# own), prints each section's summary, the fetch results in the order the requests were made and
+# event 0's line feed as \n.   -DDEMO=<kuvo_demo>
+string(RANDOM LENGTH 10 _suffix)
+set(_tmp "$ENV{TMPDIR}")
+if(NOT _tmp)
+  set(_tmp /tmp)
+endif()
+set(WORK "${_tmp}/kuvo-demo-test-${_suffix}")
+file(MAKE_DIRECTORY "${WORK}/home" "${WORK}/documents")
+
+function(fail text)
+  file(REMOVE_RECURSE "${WORK}")
+  message(FATAL_ERROR "${text}")
+endfunction()
+
+function(expect_in text what)
+  string(FIND "${text}" "${what}" at)
+  if(at EQUAL -1)
+    fail("expected in the output: ${what}\n--- output:\n${text}")
+  endif()
+endfunction()
+
+execute_process(COMMAND "${DEMO}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  fail("kuvo_demo --help: exit ${rc}\n${out}")
+endif()
+foreach(what "usage: kuvo_demo [--documents DIR] [URL...]" "--documents DIR" "URL " "  fetch ")
+  expect_in("${out}" "${what}")
+endforeach()
+execute_process(COMMAND "${DEMO}" --bogus RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 2)
+  fail("kuvo_demo --bogus: exit ${rc}, not 2\n${out}")
+endif()
+expect_in("${out}" "unknown argument '--bogus'")
+
+execute_process(COMMAND ${CMAKE_COMMAND} -E env "HOME=${WORK}/home"
+  "XDG_DOCUMENTS_DIR=${WORK}/documents" --unset=XDG_CONFIG_HOME "${DEMO}"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  fail("kuvo_demo: exit ${rc}\n${out}\n${err}")
+endif()
+file(GLOB_RECURSE _written "${WORK}/home/*" "${WORK}/documents/*")
+if(_written)
+  fail("kuvo_demo wrote into the user's folders: ${_written}")
+endif()
+foreach(section support chat chat-messages fetch desk assist)
+  if(NOT out MATCHES "\n== ${section}: [^\n]+\\.\n")
+    fail("no one-sentence summary for section ${section}\n${out}")
+  endif()
+endforeach()
+if(NOT out MATCHES "request 1 [^\n]*\n[^\n]*request 2 [^\n]*\n[^\n]*request 3 [^\n]*\n[^\n]*request 4 [^\n]*\n[^\n]*request 5 [^\n]*result 93 -- 93 \\(kSetupFailed\\): ")
+  fail("the fetch results are not in request order, or the 93 does not say why\n${out}")
+endif()
+expect_in("${out}" "[desk] host event 0 \"203.0.113.7:4118\\ndemo-desk-1\"")
+expect_in("${out}" "kind 9 em_PK_USER")
+expect_in("${out}" "[assist] log: ")
+expect_in("${out}" "== demo finished: 6 section(s), 0 failed")
+file(REMOVE_RECURSE "${WORK}")
