@@ -207,14 +207,16 @@ void DeskSwarm::OnDeskEvent(const DeskEvent& event) {
       case kRcMasterDisconnected:
         checker_->Expect(text == "event=1" || text == "event=2", what);
         checker_->Expect(text != "event=1" || connected_ != 0,
-                         what + " while the last of events 2, 3 and 4 was not an event 2");
+                         what + " with no event 2 since the last event 3");
         connected_ = 0;
         break;
       case kRcMasterWindowClosed:
         checker_->Expect(text.empty(), what);
         checker_->Expect(event.on_window_thread, what + " off the session window's thread");
+        // Not the end of a connection for this check: the close of an older window may reach
+        // the host after event 2 of the newer session (a start from inside event 4 lets the
+        // disconnect's handler go on before the destroy), and that session stays connected.
         ++event4_;
-        connected_ = 0;
         break;
       default:
         checker_->Fail(what + ": no such event");

@@ -6,8 +6,8 @@
 // would be. Checked:
 // - host events carry the user data given and the texts as documented; event 4 comes on the
 //   window's thread, in pairs (close and destroy) once the threads are idle, and not at all for
-//   a close the user answered No; event 3 "event=1" only while the last of events 2, 3 and 4
-//   the host saw was an event 2;
+//   a close the user answered No; event 3 "event=1" only after an event 2 that no event 3
+//   followed;
 // - every SDK call is made with a handle of its own side or, where the process was initialised
 //   for the other side, with the null handle;
 // - nothing deadlocks (the driver's step limit);
