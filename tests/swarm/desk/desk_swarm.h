@@ -66,7 +66,6 @@ class DeskSwarm final : public Swarm, public DeskSink {
   uint64_t event4_ = 0;  // event 4s seen
   bool callback_set_ = false;
   bool controlling_ = false;  // the side the last session-opening export chose
-  bool sides_known_ = true;   // no export ran from inside an event since the last unload
 };
 
 }  // namespace swarm
