@@ -142,6 +142,22 @@ SLSESSION LastClientSession() {
   return state.last_client_session;
 }
 
+std::vector<uintptr_t> RemoteHandles() {
+  State& state = State::Get();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  std::vector<uintptr_t> handles;
+  for (const auto& entry : state.remotes) handles.push_back(entry.first);
+  return handles;
+}
+
+std::vector<uintptr_t> ClientHandles() {
+  State& state = State::Get();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  std::vector<uintptr_t> handles;
+  for (const auto& entry : state.clients) handles.push_back(entry.first);
+  return handles;
+}
+
 bool RemoteSessionExists(SLSESSION session) {
   State& state = State::Get();
   std::lock_guard<std::mutex> lock(state.mutex);

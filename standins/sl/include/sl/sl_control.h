@@ -68,5 +68,8 @@ SL_DECL bool RemoteSessionExists(SLSESSION session);
 SL_DECL bool ClientSessionExists(SLSESSION session);
 SL_DECL uintptr_t RemoteSessionWindow(SLSESSION session);
 SL_DECL bool ClientLoggedIn();
+// The remote and client handles created since the last Reset(), in order.
+SL_DECL std::vector<uintptr_t> RemoteHandles();
+SL_DECL std::vector<uintptr_t> ClientHandles();
 
 }  // namespace sl_control
