@@ -131,6 +131,8 @@ Script DeskSwarm::Generate(Rng& rng, int steps) {
 void DeskSwarm::BeginRound(Checker* checker) {
   checker_ = checker;
   sl_control::Reset();
+  // The swarm raises the controlled side's login events itself, with the numbers it chooses.
+  sl_control::HoldLogins();
   window_thread_ = std::make_unique<host::WindowThread>();
   SetDeskSink(this, window_thread_->id());
   baseline_windows_ = platform::LiveWindowCountForTesting();
@@ -291,6 +293,7 @@ void DeskSwarm::Unload() {
                      "the controlled side still logged in to the SDK after the unload");
   }
   sl_control::Reset();
+  sl_control::HoldLogins();
   calls_checked_ = 0;
   remote_created_ = client_created_ = false;
   std::lock_guard<std::mutex> lock(mutex_);
