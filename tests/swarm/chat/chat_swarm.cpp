@@ -235,6 +235,11 @@ void ChatSwarm::Call(const Step& step) {
   SwarmCallbacks* cb = callbacks_[name].get();
   const bool on_runner = step.Get("on") == "runner";
   if (op == "init") {
+    {
+      // Callable as soon as it is registered.
+      std::lock_guard<std::mutex> lock(mutex_);
+      removed_[0] = {};
+    }
     Im_RegConnCallBack(cb);
     Im_RegMsgCallBack(cb);
     Im_RegSessionCallBack(cb);
@@ -242,7 +247,6 @@ void ChatSwarm::Call(const Step& step) {
     std::lock_guard<std::mutex> lock(mutex_);
     checker_->Expect(ok, "Im_Init failed");
     inited_ = ok;
-    removed_[0] = {};
     msg_registered_[0] = true;
   } else if (op == "uninit") {
     Im_UnInit();
@@ -378,12 +382,16 @@ void ChatSwarm::Call(const Step& step) {
   } else if (op == "reg" || op == "remove") {
     const std::string part = step.Get("part");
     const bool reg = op == "reg";
+    const int index = part == "conn" ? 0 : part == "msg" ? 1 : 2;
+    if (reg) {
+      // The runner may call the interface as soon as it is registered, before Im_Reg* returns.
+      std::lock_guard<std::mutex> lock(mutex_);
+      removed_[name][index] = false;
+    }
     if (part == "conn") reg ? Im_RegConnCallBack(cb) : Im_RemoveConnCallBack(cb);
     if (part == "msg") reg ? Im_RegMsgCallBack(cb) : Im_RemoveMsgCallBack(cb);
     if (part == "session") reg ? Im_RegSessionCallBack(cb) : Im_RemoveSessionCallBack(cb);
     std::lock_guard<std::mutex> lock(mutex_);
-    const int index = part == "conn" ? 0 : part == "msg" ? 1 : 2;
-    if (reg) removed_[name][index] = false;
     if (!reg && on_runner) removed_[name][index] = true;
     if (part == "msg") msg_registered_[name] = reg;
   }
