@@ -143,6 +143,7 @@ void DeskSwarm::BeginRound(Checker* checker) {
   armed_code_ = -1;
   connected_ = 0;
   event4_ = 0;
+  event4_split_ = false;
   callback_set_ = false;
   controlling_ = false;
 }
@@ -174,6 +175,9 @@ void DeskSwarm::Export(const std::string& op) {
     KuvoSetRemoteControlCallback(0, nullptr);
     callback_set_ = false;
     connected_ = -1;  // events the host no longer sees may change it
+    // A close in progress may raise one event 4 before and one after: the pair is split.
+    event4_ = 0;
+    event4_split_ = true;
   }
 }
 
@@ -264,8 +268,10 @@ void DeskSwarm::Settle() {
   }
   CheckCalls();
   std::lock_guard<std::mutex> lock(mutex_);
-  checker_->Expect(event4_ % 2 == 0, "an odd number of event 4s (" + std::to_string(event4_) +
-                                         ") with every close done");
+  if (!event4_split_) {
+    checker_->Expect(event4_ % 2 == 0, "an odd number of event 4s (" + std::to_string(event4_) +
+                                           ") with every close done");
+  }
 }
 
 void DeskSwarm::Unload() {

@@ -62,8 +62,9 @@ class DeskSwarm final : public Swarm, public DeskSink {
   std::mutex mutex_;
   std::string armed_op_;  // the export the next event `armed_code_` runs (once)
   int armed_code_ = -1;
-  int connected_ = 0;    // as the host's events show it: 0 no, 1 yes, -1 not known
-  uint64_t event4_ = 0;  // event 4s seen
+  int connected_ = 0;          // as the host's events show it: 0 no, 1 yes, -1 not known
+  uint64_t event4_ = 0;        // event 4s seen
+  bool event4_split_ = false;  // the callback went away this round: pairs may be split
   bool callback_set_ = false;
   bool controlling_ = false;  // the side the last session-opening export chose
 };
