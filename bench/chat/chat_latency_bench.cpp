@@ -32,6 +32,7 @@
 #include "base64_encode.h"
 #include "bench_args.h"
 #include "floor_client.h"
+#include "kuvo_host/kuvocore_runner.h"
 #include "kuvocore.h"
 #include "kuvocore_control.h"
 #include "paired_ratio.h"
@@ -200,9 +201,7 @@ int main(int argc, char** argv) {
   const int rounds = static_cast<int>(rounds_arg.value);
 
   if (!Kuvocore_Startup()) return 3;
-  void* object = nullptr;
-  GetKuvocoreObject(kKuvocoreTaskRunner, &object);
-  g_runner = static_cast<Base::ITaskRunner*>(object);
+  g_runner = kuvo_host::KuvocoreTaskRunner();
   tim_control::Reset();
   tim_control::SetCallLogging(false);
 
