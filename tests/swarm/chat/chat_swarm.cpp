@@ -110,17 +110,8 @@ void ChatSwarm::BeginRound(Checker* checker) {
   inited_ = false;
   quiet_ = true;
   login_state_ = connect_state_ = false;
-  uncertain_ = false;
-  accepted_ = must_answer_ = outcomes_ = 0;
-  sends_.clear();
-  reused_.clear();
-  used_.clear();
-  last_seq_ = 0;
-  pages_.clear();
-  early_pages_.clear();
-  answered_pages_.clear();
-  raised_.clear();
-  release_mark_ = 0;
+  must_answer_ = 0;
+  ForgetManagerLocked();
   release_intact_ = false;
   connect_in_flight_ = false;
   for (int n = 0; n < kNames; ++n) {
@@ -229,6 +220,20 @@ void ChatSwarm::OnPage(int name, uint64_t seq) {
 
 void ChatSwarm::OnSession(int) {}
 
+void ChatSwarm::ForgetManagerLocked() {
+  uncertain_ = false;
+  accepted_ = outcomes_ = 0;
+  sends_.clear();
+  reused_.clear();
+  used_.clear();
+  last_seq_ = 0;
+  pages_.clear();
+  early_pages_.clear();
+  answered_pages_.clear();
+  raised_.clear();
+  release_mark_ = 0;
+}
+
 void ChatSwarm::Call(const Step& step) {
   const std::string& op = step.op;
   const int name = static_cast<int>(step.Int("name"));
@@ -253,18 +258,8 @@ void ChatSwarm::Call(const Step& step) {
     std::lock_guard<std::mutex> lock(mutex_);
     inited_ = false;
     LoggedOut();
-    uncertain_ = false;
-    accepted_ = outcomes_ = 0;
     quiet_ = true;
-    sends_.clear();
-    reused_.clear();
-    used_.clear();
-    last_seq_ = 0;
-    pages_.clear();
-    early_pages_.clear();
-    answered_pages_.clear();
-    raised_.clear();
-    release_mark_ = 0;
+    ForgetManagerLocked();
     for (int n = 0; n < kNames; ++n) {
       if (on_runner) removed_[n] = {true, true, true};
       msg_registered_[n] = false;

@@ -56,6 +56,8 @@ class ChatSwarm final : public Swarm, public CallbackSink {
  private:
   void HostCall(const Step& step);  // one export, on the thread the step names
   void Call(const Step& step);      // the export itself, on that thread
+  // Forgets what the model expects of the manager that Im_UnInit closed (mutex_ held).
+  void ForgetManagerLocked();
   void Settle(bool check);
   void ReleaseHeld();
   void LoggedOut();  // the model after anything that logs out
