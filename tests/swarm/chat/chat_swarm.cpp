@@ -259,7 +259,9 @@ void ChatSwarm::Call(const Step& step) {
     inited_ = false;
     LoggedOut();
     quiet_ = true;
-    ForgetManagerLocked();
+    // From another thread, a report the old manager had already begun to give may still come
+    // (Im_UnInit does not wait for it): Execute forgets the manager once the runner has passed it.
+    if (on_runner) ForgetManagerLocked();
     for (int n = 0; n < kNames; ++n) {
       if (on_runner) removed_[n] = {true, true, true};
       msg_registered_[n] = false;
@@ -495,8 +497,19 @@ void ChatSwarm::Execute(const Step& step) {
     release_held_ = false;
   } else {
     HostCall(step);
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++host_calls_done_;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++host_calls_done_;
+      changed_.notify_all();
+    }
+    if (op == "uninit" && step.Get("on") != "runner") {
+      // Let a callback that was running when Im_UnInit began finish, with the old manager's
+      // books, before they are forgotten. No callback can begin meanwhile, so none is held.
+      ReleaseHeld();
+      RunOnChatRunner([] {});
+      std::lock_guard<std::mutex> lock(mutex_);
+      ForgetManagerLocked();
+    }
   }
   std::lock_guard<std::mutex> lock(mutex_);
   ++steps_done_;
