@@ -11,9 +11,10 @@
 #                                         end the wine processes and the Xvfb server again
 #
 # The build folder of a program is the nearest parent holding CMakeCache.txt; the prefix is
-# BUILDDIR/wineprefix (KUVO_WINEPREFIX overrides it). The user's own WINEPREFIX is never used:
-# the tests write to the registry. A program's architecture is read from its PE header; a build
-# folder's is given to the session commands or read from its cache.
+# BUILDDIR/wineprefix (KUVO_WINEPREFIX overrides it); the session's display is noted beside it.
+# The user's own WINEPREFIX is never used: the tests write to the registry. A program's
+# architecture is read from its PE header; a build folder's is given to the session commands or
+# read from its cache.
 set -euo pipefail
 
 die() { printf 'wine-run: %s\n' "$*" >&2; exit 125; }
@@ -77,7 +78,10 @@ build_dir_of() {
 use_build_dir() {
   BUILD_DIR=$1
   export WINEPREFIX=${KUVO_WINEPREFIX:-$BUILD_DIR/wineprefix}
-  SESSION_FILE=$BUILD_DIR/wine-session
+  # Kept with the prefix: a program built elsewhere but run in this prefix (KUVO_WINEPREFIX, as
+  # the kit test does) shares the session's display, so no wine process of the run starts
+  # without one.
+  SESSION_FILE=$WINEPREFIX.session
 }
 
 # Creates the prefix once; concurrent callers wait on the lock and then reuse it.

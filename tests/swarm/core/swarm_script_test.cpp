@@ -2,8 +2,13 @@
 // script reads back as the same steps.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "chat_swarm.h"
 #include "fetch_swarm.h"
+#ifdef KUVO_SWARM_SCRIPT_DESK
+#include "desk_swarm.h"
+#endif
 #include "swarm_script.h"
 
 namespace swarm {
@@ -18,7 +23,12 @@ std::string Generated(Swarm& swarm, uint64_t seed) {
 TEST(SwarmScript, TheSameSeedGivesTheSameScriptAndAnotherSeedAnother) {
   FetchSwarm fetch;
   ChatSwarm chat;
-  for (Swarm* swarm : {static_cast<Swarm*>(&fetch), static_cast<Swarm*>(&chat)}) {
+  std::vector<Swarm*> swarms{&fetch, &chat};
+#ifdef KUVO_SWARM_SCRIPT_DESK
+  DeskSwarm desk;
+  swarms.push_back(&desk);
+#endif
+  for (Swarm* swarm : swarms) {
     EXPECT_EQ(Generated(*swarm, 42), Generated(*swarm, 42)) << swarm->Name();
     EXPECT_NE(Generated(*swarm, 42), Generated(*swarm, 43)) << swarm->Name();
   }
