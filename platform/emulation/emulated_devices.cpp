@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "emulated_services.h"
+#include "platform/fault_hook.h"
 #include "platform/last_error.h"
 
 namespace platform {
@@ -10,9 +11,10 @@ namespace {
 constexpr ErrorCode kErrorInvalidClass = 0xE0000209u;
 constexpr ErrorCode kErrorNoSuchDevinst = 0xE000020Bu;
 
-bool Failed(MachineState* state, const char* call) {
-  if (!state->faults.ShouldFail(call)) return false;
-  SetLastErrorCode(state->faults.answer() != 0 ? state->faults.answer() : kErrorNotEnoughMemory);
+bool Failed(const char* call) {
+  uint32_t answer = 0;
+  if (!FallibleCallFails(call, &answer)) return false;
+  SetLastErrorCode(answer != 0 ? answer : kErrorNotEnoughMemory);
   return true;
 }
 
@@ -35,7 +37,7 @@ EmuDeviceList* EmulatedDevices::Find(DeviceList list) {
 }
 
 DeviceList EmulatedDevices::GetClassDevs(uint32_t flags) {
-  if (Failed(state_, "SetupDiGetClassDevsW")) return nullptr;
+  if (Failed("SetupDiGetClassDevsW")) return nullptr;
   if ((flags & kDigcfAllClasses) == 0) {
     // Without a class GUID Windows wants DIGCF_ALLCLASSES.
     SetLastErrorCode(kErrorInvalidParameter);
@@ -60,7 +62,7 @@ bool EmulatedDevices::EnumDeviceInfo(DeviceList list, uint32_t index, DeviceEntr
     SetLastErrorCode(kErrorNoMoreItems);
     return false;
   }
-  if (Failed(state_, "SetupDiEnumDeviceInfo")) return false;
+  if (Failed("SetupDiEnumDeviceInfo")) return false;
   const EmulatedDevice& device = state_->devices[found->devices[index]];
   entry->class_guid = ClassGuidOf(device.class_name);
   entry->dev_inst = static_cast<uint32_t>(found->devices[index] + 1);
@@ -70,7 +72,7 @@ bool EmulatedDevices::EnumDeviceInfo(DeviceList list, uint32_t index, DeviceEntr
 
 bool EmulatedDevices::ClassNameFromGuid(const Guid& class_guid, wchar_t* name, uint32_t size,
                                         uint32_t* required) {
-  if (Failed(state_, "SetupDiClassNameFromGuidW")) return false;
+  if (Failed("SetupDiClassNameFromGuidW")) return false;
   for (const EmulatedDevice& device : state_->devices) {
     if (ClassGuidOf(device.class_name) == class_guid) {
       return CopyText(device.class_name, name, size, required);
@@ -88,7 +90,7 @@ bool EmulatedDevices::GetDeviceInstanceId(DeviceList list, const DeviceEntry& en
     SetLastErrorCode(kErrorNoSuchDevinst);
     return false;
   }
-  if (Failed(state_, "SetupDiGetDeviceInstanceIdW")) return false;
+  if (Failed("SetupDiGetDeviceInstanceIdW")) return false;
   return CopyText(state_->devices[entry.dev_inst - 1].instance_id, id, size, required);
 }
 
@@ -99,7 +101,7 @@ bool EmulatedDevices::SetClassInstallParams(DeviceList list, const DeviceEntry& 
     SetLastErrorCode(kErrorInvalidHandle);
     return false;
   }
-  if (Failed(state_, "SetupDiSetClassInstallParamsW")) return false;
+  if (Failed("SetupDiSetClassInstallParamsW")) return false;
   if (params.install_function != kDifPropertyChange) {
     SetLastErrorCode(kErrorInvalidParameter);
     return false;
@@ -114,7 +116,7 @@ bool EmulatedDevices::ChangeState(DeviceList list, const DeviceEntry& entry) {
     SetLastErrorCode(kErrorInvalidHandle);
     return false;
   }
-  if (Failed(state_, "SetupDiChangeState")) return false;
+  if (Failed("SetupDiChangeState")) return false;
   const auto params = found->params.find(entry.reserved);
   if (params == found->params.end() ||
       (params->second.state_change != kDicsEnable && params->second.state_change != kDicsDisable) ||

@@ -1,4 +1,5 @@
 #include "emulated_services.h"
+#include "platform/fault_hook.h"
 #include "platform/last_error.h"
 
 namespace platform {
@@ -6,9 +7,9 @@ namespace platform {
 ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapter>* adapters) {
   if (size == nullptr || adapters == nullptr) return kErrorInvalidParameter;
   state_->adapters_info_sizes.push_back(*size);
-  if (state_->faults.ShouldFail("GetAdaptersInfo")) {
-    SetLastErrorCode(state_->faults.answer() != 0 ? state_->faults.answer()
-                                                  : kErrorNotEnoughMemory);
+  uint32_t answer = 0;
+  if (FallibleCallFails("GetAdaptersInfo", &answer)) {
+    SetLastErrorCode(answer != 0 ? answer : kErrorNotEnoughMemory);
     return GetLastErrorCode();
   }
   std::vector<IpAdapter> listed;
@@ -41,9 +42,9 @@ ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapte
 ErrorCode EmulatedIpHelper::GetNetworkParams(uint32_t* size, NetworkParams* params) {
   if (size == nullptr || params == nullptr) return kErrorInvalidParameter;
   state_->network_params_sizes.push_back(*size);
-  if (state_->faults.ShouldFail("GetNetworkParams")) {
-    SetLastErrorCode(state_->faults.answer() != 0 ? state_->faults.answer()
-                                                  : kErrorNotEnoughMemory);
+  uint32_t answer = 0;
+  if (FallibleCallFails("GetNetworkParams", &answer)) {
+    SetLastErrorCode(answer != 0 ? answer : kErrorNotEnoughMemory);
     return GetLastErrorCode();
   }
   // The first DNS entry is part of FIXED_INFO; each further one follows it.

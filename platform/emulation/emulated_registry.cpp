@@ -1,13 +1,14 @@
 // The machine's registry: the process's registry, with every call open to the fault plan.
 #include "emulated_services.h"
+#include "platform/fault_hook.h"
 #include "platform/last_error.h"
 
 namespace platform {
 
 ErrorCode EmulatedRegistry::Fail(const char* call) {
-  if (!state_->faults.ShouldFail(call)) return kErrorSuccess;
-  const ErrorCode code =
-      state_->faults.answer() != 0 ? state_->faults.answer() : kErrorAccessDenied;
+  uint32_t answer = 0;
+  if (!FallibleCallFails(call, &answer)) return kErrorSuccess;
+  const ErrorCode code = answer != 0 ? answer : kErrorAccessDenied;
   SetLastErrorCode(code);
   return code;
 }

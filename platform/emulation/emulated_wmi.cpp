@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "emulated_services.h"
+#include "platform/fault_hook.h"
 #include "utf8_text.h"
 
 namespace platform {
@@ -75,8 +76,9 @@ EmuValue Boolean(bool on) {
 }  // namespace
 
 HResult EmulatedWmi::Fail(const char* call, HResult usual) {
-  if (!state_->faults.ShouldFail(call)) return kSOk;
-  return state_->faults.answer() != 0 ? static_cast<HResult>(state_->faults.answer()) : usual;
+  uint32_t answer = 0;
+  if (!FallibleCallFails(call, &answer)) return kSOk;
+  return answer != 0 ? static_cast<HResult>(answer) : usual;
 }
 
 EmuObject* EmulatedWmi::Find(ComObject object, EmuKind kind) {

@@ -61,7 +61,7 @@ struct MachineState {
   std::string host_name = "KUVO-PC";
   std::map<std::wstring, uint32_t> scripted_results;
 
-  FaultPlan faults;
+  ScopedFaultPlan faults;  // installed while the machine state lives
   EmulatedComCalls com_calls;
   std::vector<EmulatedStateChange> state_changes;
   uint64_t slept = 0;

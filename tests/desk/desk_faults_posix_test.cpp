@@ -4,7 +4,7 @@
 #include <string>
 
 #include "desk_fixture.h"
-#include "platform/testing/system_override.h"
+#include "platform/testing/fault_plan.h"
 #include "platform/testing/window_emulation.h"
 
 namespace kuvo_test {
@@ -58,7 +58,7 @@ TEST_F(FaultsTest, EachWindowCallFailedInTurn) {
     Restart();
     platform::ScopedFaultPlan counting;
     ASSERT_NE(RunSession(), nullptr);
-    calls = SessionCalls(counting.calls());
+    calls = SessionCalls(counting.log());
     EXPECT_NE(big_icon_, 0);
     EXPECT_EQ(platform::LoadedIconCountForTesting(), 0u);  // both icons went with the window
   }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/system.h"
+#include "platform/testing/fault_plan.h"
 #include "platform/testing/system_override.h"
 #include "platform/testing/window_emulation.h"
 #include "platform/windowing.h"
@@ -45,14 +46,13 @@ TEST(WindowEmulationTest, FaultPlanFailsTheNamedAndTheNumberedCalls) {
   RegisterPlain();
   platform::Windows& windows = platform::CurrentWindows();
   platform::ScopedFaultPlan plan;
-  plan.FailCallsNamed("CreateWindowExW");
+  plan.FailEveryCallNamed("CreateWindowExW");
   EXPECT_EQ(windows.CreateTopLevelWindow(L"KuvoEmulationTest", L"x", 0), nullptr);
   plan.FailCallNumber(3);
   platform::SetMainExecutableIconsForTesting({1});
   EXPECT_NE(windows.LoadMainExecutableIcon(1, true), nullptr);  // call 2
   EXPECT_EQ(windows.LoadMainExecutableIcon(1, true), nullptr);  // call 3
-  EXPECT_EQ(plan.calls(),
-            (std::vector<std::string>{"CreateWindowExW", "LoadImageW", "LoadImageW"}));
+  EXPECT_EQ(plan.log(), (std::vector<std::string>{"CreateWindowExW", "LoadImageW", "LoadImageW"}));
   EXPECT_EQ(plan.failed(), (std::vector<std::string>{"CreateWindowExW", "LoadImageW"}));
   platform::SetMainExecutableIconsForTesting({});
 }
