@@ -28,9 +28,9 @@ AdapterServices SystemAdapterServices();
 #endif
 
 // The services of this process: SystemAdapterServices() on Windows. Elsewhere one emulated
-// machine per process (link kuvo_machine_emulation), loaded at the first call from the
-// scenario file that KUVO_MACHINE_SCENARIO names (empty when it is not set or cannot be read;
-// the reason goes to stderr).
+// machine per process (platform/emulation/), loaded at the first call from the scenario file
+// that KUVO_MACHINE_SCENARIO names (empty when it is not set or cannot be read; the reason goes
+// to stderr).
 AdapterServices ProcessAdapterServices();
 // Writes the process's emulated machine back (to KUVO_MACHINE_SCENARIO_OUT, else to the
 // scenario file) so another process can read what a run changed. True on Windows, where the
