@@ -24,6 +24,7 @@ using platform::WindowHandle;
 
 constexpr wchar_t kClass[] = L"KuvoSeamTestWindow";
 constexpr uint32_t kAsk = platform::kWmUser + 1;
+constexpr uint32_t kRelay = platform::kWmUser + 2;  // asks the window in lparam, adds 1
 
 struct Seen {
   uint32_t message;
@@ -60,6 +61,9 @@ MessageResult PLATFORM_WINAPI Procedure(WindowHandle window, uint32_t message, M
   platform::Windows& windows = platform::CurrentWindows();
   if (g_recorder != nullptr) g_recorder->Add(message, wparam);
   if (message == kAsk) return static_cast<MessageResult>(wparam) * 2;
+  if (message == kRelay) {
+    return windows.SendWindowMessage(reinterpret_cast<WindowHandle>(lparam), kAsk, wparam, 0) + 1;
+  }
   if (message == platform::kWmDestroy && g_recorder != nullptr && g_recorder->on_destroy) {
     g_recorder->on_destroy(window);
   }
@@ -99,6 +103,26 @@ TEST_F(WindowingTest, SendFromAnotherThreadRunsOnTheOwnersThreadAndWaitsForTheAn
   ASSERT_FALSE(recorder_.seen.empty());
   EXPECT_EQ(recorder_.seen.back().message, kAsk);
   EXPECT_EQ(recorder_.seen.back().thread, thread_.id());
+}
+
+// "If the specified window was created by a different thread, the system switches to that
+// thread ... the sending thread is blocked until the receiving thread processes the message.
+// However, the sending thread will process incoming nonqueued messages while waiting for its
+// message to be processed" (SendMessage, Microsoft Learn).
+TEST_F(WindowingTest, ASendWaitingForAnswerHandlesTheSendsThatComeBackToItsThread) {
+  const WindowHandle asker = windows_.CreateTopLevelWindow(kClass, L"asker", 0);
+  ASSERT_NE(asker, nullptr);
+  EXPECT_EQ(windows_.SendWindowMessage(window_, kRelay, 5, reinterpret_cast<MessageLParam>(asker)),
+            11);
+  {
+    std::lock_guard<std::mutex> lock(recorder_.mutex);
+    std::vector<std::thread::id> threads;
+    for (const Seen& seen : recorder_.seen) {
+      if (seen.message == kRelay || seen.message == kAsk) threads.push_back(seen.thread);
+    }
+    EXPECT_EQ(threads, (std::vector<std::thread::id>{thread_.id(), std::this_thread::get_id()}));
+  }
+  windows_.DestroyWindow(asker);
 }
 
 TEST_F(WindowingTest, DefaultCloseDestroysTheWindowAndDestroyFollows) {

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "platform/com_types.h"
 
@@ -48,5 +50,19 @@ class ComModuleServices {
 #if defined(_WIN32)
 ComModuleServices& SystemComModuleServices();
 #endif
+
+// The program's resources where there is no resource section to read them from (systems other
+// than Windows): what the type-library resource holds, and the resources by type and id.
+struct TypeLibraryDescription {
+  std::wstring libid;  // in braces
+  std::wstring name;
+  uint16_t major = 0;
+  uint16_t minor = 0;
+};
+struct ModuleResources {
+  std::map<std::pair<std::wstring, uint16_t>, std::string> data;  // (type, id) -> bytes
+  std::map<uint16_t, std::wstring> strings;
+  TypeLibraryDescription type_library;  // TYPELIB 1
+};
 
 }  // namespace platform

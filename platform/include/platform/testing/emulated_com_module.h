@@ -10,28 +10,12 @@
 // the version key, and the library key when no version is left.
 #pragma once
 
-#include <map>
 #include <string>
-#include <utility>
 
 #include "platform/com_module_services.h"
 #include "platform/wmi.h"
 
 namespace platform {
-
-// What the type-library resource holds.
-struct TypeLibraryDescription {
-  std::wstring libid;  // in braces
-  std::wstring name;
-  uint16_t major = 0;
-  uint16_t minor = 0;
-};
-
-struct ModuleResources {
-  std::map<std::pair<std::wstring, uint16_t>, std::string> data;  // (type, id) -> bytes
-  std::map<uint16_t, std::wstring> strings;
-  TypeLibraryDescription type_library;  // TYPELIB 1
-};
 
 class EmulatedComModule final : public ComModuleServices {
  public:
