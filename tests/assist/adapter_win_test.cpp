@@ -101,28 +101,6 @@ TEST_F(AdapterWinTest, InterfaceKeyWritesReadBackWithTheirTypesAndLayout) {
             0u);
 }
 
-TEST_F(AdapterWinTest, AdapterListAndNetworkParamsHonourTheBufferProtocol) {
-  uint32_t size = 1;
-  std::vector<platform::IpAdapter> adapters;
-  platform::ErrorCode answer = services_.ip->GetAdaptersInfo(&size, &adapters);
-  if (answer == platform::kErrorNoData) GTEST_SKIP() << "wine lists no IPv4 adapter here";
-  ASSERT_EQ(answer, platform::kErrorBufferOverflow);
-  EXPECT_GE(size, sizeof(IP_ADAPTER_INFO));
-  ASSERT_EQ(services_.ip->GetAdaptersInfo(&size, &adapters), 0u);
-  ASSERT_FALSE(adapters.empty());
-  for (const platform::IpAdapter& adapter : adapters) {
-    EXPECT_EQ(adapter.name.front(), '{') << adapter.name;
-    EXPECT_FALSE(adapter.addresses.empty());
-  }
-  uint32_t params_size = services_.ip->NetworkParamsSize();
-  platform::NetworkParams params;
-  answer = services_.ip->GetNetworkParams(&params_size, &params);
-  if (answer == platform::kErrorBufferOverflow) {
-    answer = services_.ip->GetNetworkParams(&params_size, &params);
-  }
-  EXPECT_EQ(answer, 0u);
-}
-
 // The SettingID of every configuration instance, through the same seam.
 std::vector<std::string> WmiSettingIds(platform::Wmi& wmi) {
   std::vector<std::string> ids;

@@ -170,14 +170,6 @@ TEST(ProgramWin, AKuvotraceInTheWorkingFolderIsNotLoaded) {
   EXPECT_LT(before, FileSize(log));
 }
 
-TEST(ProgramWin, TheMarkerEventAnswersAlreadyExistsTheSecondTime) {
-  platform::ProcessServices& process = platform::SystemProcessServices();
-  ASSERT_NE(nullptr, process.CreateNamedEvent(false, false, assist::kRelaunchEventName));
-  EXPECT_EQ(0u, process.LastErrorCode());
-  ASSERT_NE(nullptr, process.CreateNamedEvent(false, false, assist::kRelaunchEventName));
-  EXPECT_EQ(183u, process.LastErrorCode());
-}
-
 // Run by the next test in a process of its own: its parent is the process that the environment
 // names.
 TEST(ProgramWin, ParentIdOfAStartedProcess) {
