@@ -64,7 +64,7 @@ Guid ClassGuidOf(const std::wstring& class_name) {
 MachineState::MachineState()
     : device_service(std::make_unique<EmulatedDevices>(this)),
       ip_service(std::make_unique<EmulatedIpHelper>(this)),
-      registry_service(std::make_unique<EmulatedRegistry>(this)),
+      registry_service(std::make_unique<EmulatedRegistry>()),
       wmi_service(std::make_unique<EmulatedWmi>(this)),
       sleeper_service(std::make_unique<EmulatedSleeper>(this)) {}
 

@@ -42,7 +42,7 @@ class EmulatedIpHelper final : public IpHelper {
 
 class EmulatedRegistry final : public MachineRegistry {
  public:
-  explicit EmulatedRegistry(MachineState* state) : state_(state) {}
+  EmulatedRegistry() = default;
   ErrorCode OpenKey(RegistryKey parent, const wchar_t* sub_key, uint32_t access,
                     RegistryKey* key) override;
   ErrorCode EnumKey(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length) override;
@@ -54,8 +54,7 @@ class EmulatedRegistry final : public MachineRegistry {
   ErrorCode CloseKey(RegistryKey key) override;
 
  private:
-  ErrorCode Fail(const char* call);
-  MachineState* state_;
+  static ErrorCode Fail(const char* call);
 };
 
 class EmulatedSleeper final : public Sleeper {
