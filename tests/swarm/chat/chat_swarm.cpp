@@ -113,7 +113,7 @@ void ChatSwarm::BeginRound(Checker* checker) {
   must_answer_ = 0;
   ForgetManagerLocked();
   release_intact_ = false;
-  connect_in_flight_ = false;
+  logout_event_in_flight_ = false;
   for (int n = 0; n < kNames; ++n) {
     seen_[n].clear();
     last_seen_[n] = 0;
@@ -325,7 +325,7 @@ void ChatSwarm::Call(const Step& step) {
     Im_NotifyReleaseData();
     std::lock_guard<std::mutex> lock(mutex_);
     release_mark_ = mark;
-    release_intact_ = !connect_in_flight_;
+    release_intact_ = !logout_event_in_flight_;
   } else if (op == "send") {
     tim_control::SendScript script;
     script.code = static_cast<int>(step.Int("code"));
@@ -434,7 +434,7 @@ void ChatSwarm::Settle(bool check) {
   }
   accepted_ = must_answer_ = outcomes_ = 0;
   quiet_ = true;
-  connect_in_flight_ = false;
+  logout_event_in_flight_ = false;
 }
 
 void ChatSwarm::Execute(const Step& step) {
@@ -443,7 +443,10 @@ void ChatSwarm::Execute(const Step& step) {
     std::lock_guard<std::mutex> lock(mutex_);
     step_text_ = step.Text();
     if (IsLogout(step.op)) LoggedOut();
-    if (step.op == "kick" || step.op == "sigexpire") quiet_ = false;
+    if (step.op == "kick" || step.op == "sigexpire") {
+      quiet_ = false;
+      logout_event_in_flight_ = true;
+    }
   }
   const std::string& op = step.op;
   if (op == "settle") {
@@ -466,7 +469,7 @@ void ChatSwarm::Execute(const Step& step) {
       // Arriving while logged out, it logs out once more, silently: a release made before it
       // has been handled may be undone.
       std::lock_guard<std::mutex> lock(mutex_);
-      connect_in_flight_ = true;
+      logout_event_in_flight_ = true;
       release_intact_ = false;
     }
     tim_control::RaiseConnected();

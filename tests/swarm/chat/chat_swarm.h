@@ -87,10 +87,12 @@ class ChatSwarm final : public Swarm, public CallbackSink {
   std::set<uint64_t> early_pages_;  // answers that came before their export returned
   std::set<uint64_t> answered_pages_;
   uint64_t next_msg_ = 0;
-  std::vector<uint64_t> raised_;    // message ids raised in this manager's life, in order
-  size_t release_mark_ = 0;         // raised_ before the last Im_NotifyReleaseData
-  bool release_intact_ = false;     // no logout since that call
-  bool connect_in_flight_ = false;  // a connection notice raised since the last settle
+  std::vector<uint64_t> raised_;  // message ids raised in this manager's life, in order
+  size_t release_mark_ = 0;       // raised_ before the last Im_NotifyReleaseData
+  bool release_intact_ = false;   // no logout since that call
+  // An SDK event that may log the manager out (a connection notice, a kick, a signature expiry)
+  // raised since the last settle: a release made before the runner handles it may be undone.
+  bool logout_event_in_flight_ = false;
   std::array<std::set<uint64_t>, kNames> seen_;
   std::array<uint64_t, kNames> last_seen_{};
   // Per name and interface: removed on the runner's thread and not registered again.
