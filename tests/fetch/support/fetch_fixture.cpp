@@ -3,23 +3,9 @@
 #include <chrono>
 #include <utility>
 
-#include "base/runnable_task.h"
-#include "base/smart_ref.h"
+#include "closure_task.h"
 
 namespace fetch_test {
-
-namespace {
-
-class FunctionTask : public Base::CSmartRefImpl<Base::CRunnableTask> {
- public:
-  explicit FunctionTask(std::function<void()> fn) : fn_(std::move(fn)) {}
-  void Run() override { fn_(); }
-
- private:
-  std::function<void()> fn_;
-};
-
-}  // namespace
 
 CompletionLog& CompletionLog::Get() {
   static CompletionLog log;
@@ -106,12 +92,12 @@ void FetchTest::TearDown() {
 }
 
 void FetchTest::OnRunner(const std::function<void()>& fn) {
-  runner_->PostTask(Base::CSmartPtr<Base::CRunnableTask>(new FunctionTask(fn)));
+  runner_->PostTask(kuvo_test::NewClosureTask(fn));
   runner_->WaitIdle();
 }
 
 void FetchTest::PostToRunner(std::function<void()> fn) {
-  runner_->PostTask(Base::CSmartPtr<Base::CRunnableTask>(new FunctionTask(std::move(fn))));
+  runner_->PostTask(kuvo_test::NewClosureTask(std::move(fn)));
 }
 
 uint32_t FetchTest::Start(IHttpRequest* request, HttpRequestCallback callback) {

@@ -1,8 +1,7 @@
 #include "chat_swarm_host.h"
 
-#include "base/runnable_task.h"
-#include "base/smart_ref.h"
 #include "base/task_runner.h"
+#include "closure_task.h"
 #include "kuvocore.h"
 
 namespace swarm {
@@ -40,36 +39,18 @@ void HostThread::Run(const std::function<void()>& fn) {
   wake_.wait(lock, [this] { return !busy_; });
 }
 
-namespace {
-
-class FunctionTask : public Base::CSmartRefImpl<Base::CRunnableTask> {
- public:
-  FunctionTask(std::function<void()> fn, std::mutex* m, std::condition_variable* cv, bool* done)
-      : fn_(std::move(fn)), mutex_(m), cv_(cv), done_(done) {}
-  void Run() override {
-    fn_();
-    std::lock_guard<std::mutex> lock(*mutex_);
-    *done_ = true;
-    cv_->notify_all();
-  }
-
- private:
-  std::function<void()> fn_;
-  std::mutex* mutex_;
-  std::condition_variable* cv_;
-  bool* done_;
-};
-
-}  // namespace
-
 void RunOnChatRunner(const std::function<void()>& fn) {
   void* object = nullptr;
   if (!GetKuvocoreObject(kKuvocoreTaskRunner, &object) || !object) return;
   std::mutex mutex;
   std::condition_variable cv;
   bool done = false;
-  static_cast<Base::ITaskRunner*>(object)->PostTask(
-      Base::CSmartPtr<Base::CRunnableTask>(new FunctionTask(fn, &mutex, &cv, &done)));
+  static_cast<Base::ITaskRunner*>(object)->PostTask(kuvo_test::NewClosureTask([&] {
+    fn();
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    cv.notify_all();
+  }));
   std::unique_lock<std::mutex> lock(mutex);
   cv.wait(lock, [&] { return done; });
 }

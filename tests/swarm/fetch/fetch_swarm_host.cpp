@@ -3,8 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/runnable_task.h"
-#include "base/smart_ref.h"
+#include "closure_task.h"
 
 namespace swarm {
 
@@ -110,19 +109,6 @@ std::string SwarmThreadService::UnbalancedKeys() {
   return text;
 }
 
-namespace {
-
-class FunctionTask : public Base::CSmartRefImpl<Base::CRunnableTask> {
- public:
-  explicit FunctionTask(std::function<void()> fn) : fn_(std::move(fn)) {}
-  void Run() override { fn_(); }
-
- private:
-  std::function<void()> fn_;
-};
-
-}  // namespace
-
 void SwarmTaskRunner::PostTask(Base::CSmartPtr<Base::CRunnableTask> task) {
   if (!bound_ && !inner_.IsCurrentThread()) {
     checker_->Fail("a worker called the task runner after HttpUnInit had returned");
@@ -131,7 +117,7 @@ void SwarmTaskRunner::PostTask(Base::CSmartPtr<Base::CRunnableTask> task) {
 }
 
 void SwarmTaskRunner::RunOn(const std::function<void()>& fn) {
-  inner_.PostTask(Base::CSmartPtr<Base::CRunnableTask>(new FunctionTask(fn)));
+  inner_.PostTask(kuvo_test::NewClosureTask(fn));
   inner_.WaitIdle();
 }
 
