@@ -115,6 +115,15 @@ void DeskTest::SetCallback() {
   KuvoSetRemoteControlCallback(kUserData, &OnHostEvent);
 }
 
+SLSESSION DeskTest::StartConnected() {
+  SetCallback();
+  Master();
+  const SLSESSION session = sl_control::LastRemoteSession();
+  sl_control::RaiseRemoteEvent(session, SLREMOTE_EVENT_CONNECTED);
+  Settle();
+  return session;
+}
+
 void DeskTest::Master(const std::string& address, const std::string& session_name,
                       const std::string& display_name) {
   window_thread_.Run([&] { KuvoMasterStartSession(address, session_name, display_name); });

@@ -60,6 +60,9 @@ class DeskTest : public ::testing::Test {
 
   // The host callback, set with kUserData.
   void SetCallback();
+  // Sets the host callback, starts a session on the window thread (Master()) and raises its
+  // connected event; gives the session. The events stay recorded.
+  SLSESSION StartConnected();
   // KuvoMasterStartSession on the window thread.
   void Master(const std::string& address = "203.0.113.7:4118",
               const std::string& session_name = "session-9",

@@ -47,11 +47,7 @@ class HostPatternsTest : public DeskTest {
   }
   // A session window, a connected peer; the events so far forgotten.
   void Connected() {
-    SetCallback();
-    Master();
-    session_ = sl_control::LastRemoteSession();
-    sl_control::RaiseRemoteEvent(session_, SLREMOTE_EVENT_CONNECTED);
-    Settle();
+    session_ = StartConnected();
     g_host->Clear();
   }
   // A window of the host's on the session window's thread.

@@ -13,11 +13,7 @@ using Events = std::vector<HostEvent>;
 class ThreadsTest : public DeskTest {
  protected:
   void Connected() {
-    SetCallback();
-    Master();
-    session_ = sl_control::LastRemoteSession();
-    sl_control::RaiseRemoteEvent(session_, SLREMOTE_EVENT_CONNECTED);
-    Settle();
+    session_ = StartConnected();
     g_host->Clear();
   }
   SLSESSION session_ = SLSESSION_INVALID;

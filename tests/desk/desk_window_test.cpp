@@ -15,11 +15,7 @@ class WindowTest : public DeskTest {
  protected:
   // Started and connected: event 2 recorded and cleared.
   void Connected() {
-    SetCallback();
-    Master();
-    session_ = sl_control::LastRemoteSession();
-    sl_control::RaiseRemoteEvent(session_, SLREMOTE_EVENT_CONNECTED);
-    Settle();
+    session_ = StartConnected();
     ASSERT_EQ(g_host->events(), (Events{{kRcMasterConnected, L""}}));
     g_host->Clear();
   }
