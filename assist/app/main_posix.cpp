@@ -7,6 +7,7 @@
 
 #include "common/text_conversion.h"
 #include "module_resources.h"
+#include "platform/environment.h"
 #include "platform/program_entry.h"
 #include "start_up.h"
 
@@ -32,8 +33,8 @@ int main(int argc, char** argv) {
         services.adapter = system.adapter;
         services.process = system.process;
         services.com = system.com;
-        const char* show_text = std::getenv("KUVO_ASSIST_SHOW");
-        const int show = show_text == nullptr || *show_text == '\0' ? 1 : std::atoi(show_text);
+        const std::string show_text = platform::GetEnvOrEmpty("KUVO_ASSIST_SHOW");
+        const int show = show_text.empty() ? 1 : std::atoi(show_text.c_str());
         return assist::RunKuvoAssist(services, kuvo::NarrowToWide(command_line.c_str(), 65001),
                                      show);
       });

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/testing/emulated_com_module.h"
 #include "platform/testing/emulated_machine.h"
 #include "platform/testing/emulated_process.h"
@@ -17,11 +17,6 @@
 namespace platform {
 
 namespace {
-
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
 
 std::string FolderOf(const std::string& path) {
   const std::string::size_type slash = path.rfind('/');
@@ -61,8 +56,8 @@ bool Load(const std::string& program, const std::string& path, const std::string
 
 int RunProgram(int argc, char** argv, const ModuleResources& resources,
                const std::function<int(const ProgramSystem&, const std::string&)>& program) {
-  const std::string scenario_file = Environment("KUVO_MACHINE_SCENARIO");
-  std::string run_folder = Environment(kRunFolderVariable);
+  const std::string scenario_file = GetEnvOrEmpty("KUVO_MACHINE_SCENARIO");
+  std::string run_folder = GetEnvOrEmpty(kRunFolderVariable);
   if (run_folder.empty() && !scenario_file.empty()) run_folder = FolderOf(scenario_file);
 
   const std::string program_path = ProgramPath(argc > 0 ? argv[0] : nullptr);
