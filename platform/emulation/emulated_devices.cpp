@@ -1,7 +1,6 @@
 #include <cstring>
 
 #include "emulated_services.h"
-#include "platform/fault_hook.h"
 #include "platform/last_error.h"
 
 namespace platform {
@@ -12,10 +11,7 @@ constexpr ErrorCode kErrorInvalidClass = 0xE0000209u;
 constexpr ErrorCode kErrorNoSuchDevinst = 0xE000020Bu;
 
 bool Failed(const char* call) {
-  uint32_t answer = 0;
-  if (!FallibleCallFails(call, &answer)) return false;
-  SetLastErrorCode(answer != 0 ? answer : kErrorNotEnoughMemory);
-  return true;
+  return PlannedFailure(call, kErrorNotEnoughMemory) != kErrorSuccess;
 }
 
 bool CopyText(const std::wstring& text, wchar_t* out, uint32_t size, uint32_t* required) {

@@ -1,5 +1,4 @@
 #include "emulated_services.h"
-#include "platform/fault_hook.h"
 #include "platform/last_error.h"
 
 namespace platform {
@@ -7,10 +6,8 @@ namespace platform {
 ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapter>* adapters) {
   if (size == nullptr || adapters == nullptr) return kErrorInvalidParameter;
   state_->adapters_info_sizes.push_back(*size);
-  uint32_t answer = 0;
-  if (FallibleCallFails("GetAdaptersInfo", &answer)) {
-    SetLastErrorCode(answer != 0 ? answer : kErrorNotEnoughMemory);
-    return GetLastErrorCode();
+  if (const ErrorCode failed = PlannedFailure("GetAdaptersInfo", kErrorNotEnoughMemory)) {
+    return failed;
   }
   std::vector<IpAdapter> listed;
   for (const EmulatedDevice& device : state_->devices) {
@@ -42,10 +39,8 @@ ErrorCode EmulatedIpHelper::GetAdaptersInfo(uint32_t* size, std::vector<IpAdapte
 ErrorCode EmulatedIpHelper::GetNetworkParams(uint32_t* size, NetworkParams* params) {
   if (size == nullptr || params == nullptr) return kErrorInvalidParameter;
   state_->network_params_sizes.push_back(*size);
-  uint32_t answer = 0;
-  if (FallibleCallFails("GetNetworkParams", &answer)) {
-    SetLastErrorCode(answer != 0 ? answer : kErrorNotEnoughMemory);
-    return GetLastErrorCode();
+  if (const ErrorCode failed = PlannedFailure("GetNetworkParams", kErrorNotEnoughMemory)) {
+    return failed;
   }
   // The first DNS entry is part of FIXED_INFO; each further one follows it.
   const size_t extra = state_->dns_servers.size() > 1 ? state_->dns_servers.size() - 1 : 0;

@@ -1,16 +1,10 @@
 // The machine's registry: the process's registry, with every call open to the fault plan.
 #include "emulated_services.h"
-#include "platform/fault_hook.h"
-#include "platform/last_error.h"
 
 namespace platform {
 
 ErrorCode EmulatedRegistry::Fail(const char* call) {
-  uint32_t answer = 0;
-  if (!FallibleCallFails(call, &answer)) return kErrorSuccess;
-  const ErrorCode code = answer != 0 ? answer : kErrorAccessDenied;
-  SetLastErrorCode(code);
-  return code;
+  return PlannedFailure(call, kErrorAccessDenied);
 }
 
 ErrorCode EmulatedRegistry::OpenKey(RegistryKey parent, const wchar_t* sub_key, uint32_t access,

@@ -2,8 +2,19 @@
 #pragma once
 
 #include "machine_state.h"
+#include "platform/fault_hook.h"
+#include "platform/last_error.h"
 
 namespace platform {
+
+// A call that the fault plan fails sets the thread's last error to the planned answer, or to
+// `usual`, and answers that code; 0 when the call goes on.
+inline ErrorCode PlannedFailure(const char* call, ErrorCode usual) {
+  uint32_t answer = 0;
+  if (!FallibleCallFails(call, &answer)) return kErrorSuccess;
+  SetLastErrorCode(answer != 0 ? answer : usual);
+  return GetLastErrorCode();
+}
 
 class EmulatedDevices final : public DeviceInstaller {
  public:
