@@ -26,16 +26,9 @@ platform::ModuleResources Resources() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return platform::RunProgram(
-      argc, argv, Resources(),
-      [](const platform::ProgramSystem& system, const std::string& command_line) {
-        assist::ProgramServices services;
-        services.adapter = system.adapter;
-        services.process = system.process;
-        services.com = system.com;
-        const std::string show_text = platform::GetEnvOrEmpty("KUVO_ASSIST_SHOW");
-        const int show = show_text.empty() ? 1 : std::atoi(show_text.c_str());
-        return assist::RunKuvoAssist(services, kuvo::NarrowToWide(command_line.c_str(), 65001),
-                                     show);
-      });
+  return platform::RunProgram(argc, argv, Resources(), [](const std::string& command_line) {
+    const std::string show_text = platform::GetEnvOrEmpty("KUVO_ASSIST_SHOW");
+    const int show = show_text.empty() ? 1 : std::atoi(show_text.c_str());
+    return assist::RunKuvoAssist(kuvo::NarrowToWide(command_line.c_str(), 65001), show);
+  });
 }

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "platform/fault_hook.h"
+#include "platform/system.h"
 #include "platform/testing/message_box_answers.h"
 #include "platform/testing/window_emulation.h"
 #include "platform/windowing.h"
-#include "system_internal.h"
 
 namespace platform {
 
@@ -480,12 +480,14 @@ class EmulatedWindows final : public Windows {
 
 }  // namespace
 
-namespace internal {
-Windows* SystemWindows() {
+// The emulation's own services are its windows; an emulated machine, process and COM module
+// are put in place by a test or by RunProgram.
+System DefaultSystem() {
   static EmulatedWindows* windows = new EmulatedWindows;
-  return windows;
+  System system;
+  system.windows = windows;
+  return system;
 }
-}  // namespace internal
 
 void SetMainExecutableIconsForTesting(const std::vector<uint32_t>& ids) {
   Emulation& emulation = Emulation::Get();

@@ -1,5 +1,4 @@
 // Loading an emulated machine from scenario text and writing it back.
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -221,19 +220,6 @@ bool EmulatedMachine::SaveScenarioFile(const std::string& path) const {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << SaveScenario();
   return static_cast<bool>(file);
-}
-
-bool EmulatedMachine::LoadScenarioFromEnvironment(std::string* error) {
-  const char* path = std::getenv("KUVO_MACHINE_SCENARIO");
-  if (path == nullptr || path[0] == '\0') return LoadScenario("", error);
-  return LoadScenarioFile(path, error);
-}
-
-bool EmulatedMachine::SaveScenarioToEnvironment() const {
-  const char* out = std::getenv("KUVO_MACHINE_SCENARIO_OUT");
-  if (out == nullptr || out[0] == '\0') out = std::getenv("KUVO_MACHINE_SCENARIO");
-  if (out == nullptr || out[0] == '\0') return false;
-  return SaveScenarioFile(out);
 }
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include "platform/testing/emulated_machine.h"
 #include "platform/testing/emulated_process.h"
 #include "platform/testing/machine_merge.h"
+#include "platform/testing/system_override.h"
 
 namespace platform {
 
@@ -55,7 +56,7 @@ bool Load(const std::string& program, const std::string& path, const std::string
 }  // namespace
 
 int RunProgram(int argc, char** argv, const ModuleResources& resources,
-               const std::function<int(const ProgramSystem&, const std::string&)>& program) {
+               const std::function<int(const std::string&)>& program) {
   const std::string scenario_file = GetEnvOrEmpty("KUVO_MACHINE_SCENARIO");
   std::string run_folder = GetEnvOrEmpty(kRunFolderVariable);
   if (run_folder.empty() && !scenario_file.empty()) run_folder = FolderOf(scenario_file);
@@ -80,11 +81,12 @@ int RunProgram(int argc, char** argv, const ModuleResources& resources,
     std::vector<std::string> arguments(argv + 1, argv + argc);
     EmulatedProcess process(process_scenario, run_folder, program_path, arguments);
     EmulatedComModule com(machine.Services().wmi, resources);
-    ProgramSystem system;
+    System system;
     system.adapter = machine.Services();
     system.process = &process;
     system.com = &com;
-    code = program(system, JoinCommandLine(arguments));
+    ScopedSystemOverride in_place(system);
+    code = program(JoinCommandLine(arguments));
   }
 
   if (!scenario_file.empty()) {

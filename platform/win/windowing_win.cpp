@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/windowing.h"
-#include "system_internal.h"
 
 namespace platform {
 
@@ -131,11 +130,9 @@ class Win32Windows final : public Windows {
 
 }  // namespace
 
-namespace internal {
-Windows* SystemWindows() {
+Windows& SystemWindows() {
   static Win32Windows windows;
-  return &windows;
+  return windows;
 }
-}  // namespace internal
 
 }  // namespace platform

@@ -4,9 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "adapter_cfg.h"
 #include "machine_fixture.h"
 #include "modify_adapter_info.h"
+#include "platform/program_entry.h"
+#include "platform/system.h"
+#include "platform/testing/emulated_process.h"
 #include "scoped_environment.h"
 
 namespace assist_test {
@@ -85,21 +92,6 @@ TEST_F(EmulatedMachineTest, ARunsChangesComeBackThroughTheScenarioFile) {
   EXPECT_EQ(Multi(kPhoneGuid, L"IPAddress"), std::vector<std::wstring>{L"192.168.225.21"});
 }
 
-TEST_F(EmulatedMachineTest, AProgramTakesItsMachineFromTheEnvironmentAndWritesItBack) {
-  const std::string out = (log_.folder().path() / "out.machine").string();
-  kuvo_test::ScopedEnvironment environment;
-  environment.Set("KUVO_MACHINE_SCENARIO", ScenarioPath("phone-misconfigured"));
-  environment.Set("KUVO_MACHINE_SCENARIO_OUT", out);
-  std::string error;
-  ASSERT_TRUE(machine_.LoadScenarioFromEnvironment(&error)) << error;
-  ASSERT_NE(machine_.FindAdapter(kPhoneGuid), nullptr);
-  machine_.FindAdapter(kPhoneGuid)->enabled = false;
-  ASSERT_TRUE(machine_.SaveScenarioToEnvironment());
-  platform::EmulatedMachine after;
-  ASSERT_TRUE(after.LoadScenarioFile(out, &error)) << error;
-  EXPECT_FALSE(after.FindAdapter(kPhoneGuid)->enabled);
-}
-
 TEST_F(EmulatedMachineTest, DisabledDeviceLeavesTheAdapterListUntilEnabledAndThenReadsItsKey) {
   Load("phone-misconfigured");
   platform::DeviceInstaller* devices = machine_.Services().devices;
@@ -170,22 +162,29 @@ TEST_F(EmulatedMachineTest, EnableStaticChecksAddressAndMask) {
 namespace assist_test {
 namespace {
 
-// The process's machine is made once, so this is the only test that asks for it.
-TEST(ProcessMachineTest, TheProgramsServicesComeFromTheScenarioAndGoBackToIt) {
+// A program run on a scenario file finds the machine in CurrentSystem() and writes its changes
+// back into the file.
+TEST(ProgramEntryTest, TheProgramsServicesComeFromTheScenarioAndGoBackToIt) {
   TraceLog log;
   const std::string out = (log.folder().path() / "run.machine").string();
+  std::filesystem::copy_file(ScenarioPath("phone-misconfigured"), out);
   kuvo_test::ScopedEnvironment environment;
-  environment.Set("KUVO_MACHINE_SCENARIO", ScenarioPath("phone-misconfigured"));
-  environment.Set("KUVO_MACHINE_SCENARIO_OUT", out);
-  {
-    assist::CModifyAdapterInfo modify(platform::ProcessAdapterServices());
-    ASSERT_FALSE(modify.CheckKaerAdapterCfg());
-    ASSERT_TRUE(modify.ResetKaerAdapterCfg());
-  }
-  ASSERT_TRUE(platform::SaveProcessAdapterServices());
+  environment.Set("KUVO_MACHINE_SCENARIO", out);
+  char name[] = "kuvo";
+  char* argv[] = {name, nullptr};
+  const int code = platform::RunProgram(1, argv, {}, [](const std::string&) {
+    assist::CModifyAdapterInfo modify(platform::CurrentSystem().adapter);
+    EXPECT_FALSE(modify.CheckKaerAdapterCfg());
+    return modify.ResetKaerAdapterCfg() ? 0 : 1;
+  });
+  ASSERT_EQ(code, 0);
+  std::ifstream file(out, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  platform::ProcessScenario process;
+  std::string machine, error;
+  ASSERT_TRUE(platform::SplitProcessScenario(text, &process, &machine, &error)) << error;
   platform::EmulatedMachine after;
-  std::string error;
-  ASSERT_TRUE(after.LoadScenarioFile(out, &error)) << error;
+  ASSERT_TRUE(after.LoadScenario(machine, &error)) << error;
   const platform::EmulatedDevice* phone = after.FindAdapter(kPhoneGuid);
   ASSERT_NE(phone, nullptr);
   EXPECT_EQ(phone->address, "192.168.225.21");

@@ -9,6 +9,7 @@
 #include "modify_adapter_info.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
+#include "platform/system.h"
 
 namespace assist {
 
@@ -20,7 +21,8 @@ std::wstring RelaunchRecordPath() {
   return kuvo::GetDataFolder() + platform::kPathSeparator + kRelaunchRecordName;
 }
 
-int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments, int show) {
+int RunKuvoAssist(const std::wstring& arguments, int show) {
+  const platform::System services = platform::CurrentSystem();
   // The program runs with administrator rights: its libraries come from its own folder and the
   // system folder only.
   kuvo::SetLibrarySearchFlags(platform::kLoadLibrarySearchApplicationDir |

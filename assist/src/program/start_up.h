@@ -4,25 +4,16 @@
 
 #include <string>
 
-#include "platform/adapter_services.h"
-#include "platform/com_module_services.h"
-#include "platform/process_services.h"
-
 namespace assist {
 
 constexpr int kTraceId = 22521;
 constexpr int kTraceLevel = 2;
 constexpr wchar_t kLogFileName[] = L"KuvoPhone.log";
 
-struct ProgramServices {
-  platform::AdapterServices adapter;
-  platform::ProcessServices* process = nullptr;
-  platform::ComModuleServices* com = nullptr;
-};
-
-// `arguments` are the command-line arguments without the program name, `show` the show
-// command; both are passed on unchanged to an elevated relaunch.
-int RunKuvoAssist(const ProgramServices& services, const std::wstring& arguments, int show);
+// Runs on the services of platform::CurrentSystem(). `arguments` are the command-line arguments
+// without the program name, `show` the show command; both are passed on unchanged to an
+// elevated relaunch.
+int RunKuvoAssist(const std::wstring& arguments, int show);
 
 // The log file: the log folder followed by "\\KuvoPhone.log" (the platform's separator).
 std::wstring LogFilePath();

@@ -1,7 +1,7 @@
 // What KuvoAssist's COM module asks of the system: its lock, COM on the main thread, its own
 // resources and the registration of its type library.
 //
-// On Windows SystemComModuleServices() gives the real APIs; elsewhere an emulation
+// On Windows CurrentSystem().com (platform/system.h) is the real APIs; elsewhere an emulation
 // (platform/testing/emulated_com_module.h) over the emulated machine's COM and the process's
 // emulated registry. For one thread.
 #pragma once
@@ -46,10 +46,6 @@ class ComModuleServices {
   // UnRegisterTypeLibForUser) with the library's own id, version, locale and system kind.
   virtual HResult UnregisterTypeLibrary(const std::wstring& module_path, bool per_user) = 0;
 };
-
-#if defined(_WIN32)
-ComModuleServices& SystemComModuleServices();
-#endif
 
 // The program's resources where there is no resource section to read them from (systems other
 // than Windows): what the type-library resource holds, and the resources by type and id.

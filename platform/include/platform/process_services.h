@@ -3,7 +3,7 @@
 // process command line, the process ids, small files and sleeping.
 //
 // Calls that Windows answers with a last error set it here too (LastErrorCode). On Windows
-// SystemProcessServices() gives the real APIs; elsewhere an emulation
+// CurrentSystem().process (platform/system.h) is the real APIs; elsewhere an emulation
 // (platform/testing/emulated_process.h) that starts real processes and makes events real
 // cross-process objects. For one thread.
 #pragma once
@@ -82,9 +82,5 @@ class ProcessServices {
   virtual void Sleep(uint32_t milliseconds) = 0;
   virtual ErrorCode LastErrorCode() = 0;
 };
-
-#if defined(_WIN32)
-ProcessServices& SystemProcessServices();
-#endif
 
 }  // namespace platform

@@ -1,34 +1,27 @@
 // A program's OS services, chosen once at its entry: the system's own on Windows
-// (SystemAdapterServices(), SystemProcessServices(), SystemComModuleServices()); elsewhere the
-// emulated machine of a scenario file, which RunProgram sets up and writes back.
+// (CurrentSystem()); elsewhere the emulated machine of a scenario file, which RunProgram puts in
+// place in CurrentSystem() and writes back.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "platform/adapter_services.h"
 #include "platform/com_module_services.h"
-#include "platform/process_services.h"
 
 namespace platform {
-
-struct ProgramSystem {
-  AdapterServices adapter;
-  ProcessServices* process = nullptr;
-  ComModuleServices* com = nullptr;
-};
 
 #if !defined(_WIN32)
 // Runs `program` on the emulated machine of the scenario file that KUVO_MACHINE_SCENARIO names
 // (an empty machine without one), with the process state of its [process] section, the run
 // folder of KUVO_ASSIST_RUN_DIR (else the scenario's folder) and `resources` as the module's.
-// `program` gets the services and the command line (the arguments joined and quoted as Windows
-// does, UTF-8). Processes of one run folder overlap; only each load and each write-back of the
-// machine is serialised, and only this process's changes go back, onto what the others wrote
-// meanwhile. The exit code also goes to "exit-codes.log" in the run folder as "<pid>\t<code>".
-// Answers the program's exit code, or 2 when the scenario cannot be loaded (said on stderr).
+// `program` finds them in CurrentSystem() and gets the command line (the arguments joined and
+// quoted as Windows does, UTF-8). Processes of one run folder overlap; only each load and each
+// write-back of the machine is serialised, and only this process's changes go back, onto what the
+// others wrote meanwhile. The exit code also goes to "exit-codes.log" in the run folder as
+// "<pid>\t<code>". Answers the program's exit code, or 2 when the scenario cannot be loaded (said
+// on stderr).
 int RunProgram(int argc, char** argv, const ModuleResources& resources,
-               const std::function<int(const ProgramSystem&, const std::string&)>& program);
+               const std::function<int(const std::string&)>& program);
 #endif
 
 }  // namespace platform

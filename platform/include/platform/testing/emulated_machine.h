@@ -140,12 +140,6 @@ class EmulatedMachine {
   std::string SaveScenario() const;
   bool SaveScenarioFile(const std::string& path) const;
 
-  // The machine of a separate process (the program): loads the file that the environment
-  // variable KUVO_MACHINE_SCENARIO names (an empty machine when it is not set), and writes the
-  // machine back to KUVO_MACHINE_SCENARIO_OUT, or to the same file when that is not set.
-  bool LoadScenarioFromEnvironment(std::string* error);
-  bool SaveScenarioToEnvironment() const;
-
   // Adds a device, writing the registry keys of its adapter as loading does.
   void AddDevice(const EmulatedDevice& device);
   void SetDnsServers(const std::vector<std::string>& servers);
