@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/fault_hook.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -47,7 +48,7 @@ EmulatedComModule::EmulatedComModule(Wmi* wmi, ModuleResources resources)
     : wmi_(wmi), resources_(std::move(resources)) {}
 
 bool EmulatedComModule::InitializeModuleLock() {
-  return !failLock_;
+  return !FallibleCallFails("InitializeCriticalSectionAndSpinCount");
 }
 
 HResult EmulatedComModule::CoInitializeEx(uint32_t model) {

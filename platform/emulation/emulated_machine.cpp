@@ -6,7 +6,7 @@
 #include "emulated_services.h"
 #include "platform/registry_data.h"
 #include "platform/testing/registry_emulation.h"
-#include "utf8_text.h"
+#include "scenario_text.h"
 
 namespace platform {
 

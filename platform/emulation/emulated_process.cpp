@@ -19,30 +19,13 @@
 #include <sstream>
 
 #include "platform/last_error.h"
-#include "utf8_text.h"
+#include "scenario_text.h"
 
 extern char** environ;
 
 namespace platform {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool ParseYesNo(const std::string& text, bool* value) {
-  if (text == "yes") {
-    *value = true;
-  } else if (text == "no") {
-    *value = false;
-  } else {
-    return false;
-  }
-  return true;
-}
 
 bool ParseVersion(const std::string& text, uint32_t* version) {
   unsigned major = 0, minor = 0;
@@ -51,26 +34,6 @@ bool ParseVersion(const std::string& text, uint32_t* version) {
   if (major > 255 || minor > 255) return false;
   *version = major | (minor << 8);
   return true;
-}
-
-bool ParseNumber(const std::string& text, ErrorCode* value) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  if (text.size() > 9) return false;
-  *value = static_cast<ErrorCode>(std::stoul(text));
-  return true;
-}
-
-ErrorCode FromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    default:
-      return kErrorGenFailure;
-  }
 }
 
 // Event names become file names: letters, digits, '-' and '.' stay, the rest is hexadecimal.
@@ -300,12 +263,12 @@ NamedEvent EmulatedProcess::CreateNamedEvent(bool, bool, const wchar_t* name) {
   RunFolderLock guard(run_folder_, "events.guard");
   const int fd = OpenLockFile(run_folder_ + "/" + EventFileName(name));
   if (fd < 0) {
-    SetLastErrorCode(FromErrno(errno));
+    SetLastErrorCode(ErrorFromErrno(errno));
     return nullptr;
   }
   const bool created = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   if (::flock(fd, LOCK_SH) != 0) {
-    SetLastErrorCode(FromErrno(errno));
+    SetLastErrorCode(ErrorFromErrno(errno));
     ::close(fd);
     return nullptr;
   }
@@ -408,7 +371,7 @@ bool EmulatedProcess::ShellExecuteEx(const ShellExecuteRequest& request) {
   pid_t pid = 0;
   const int spawned = ::posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv.data(), envp.data());
   if (spawned != 0) {
-    SetLastErrorCode(FromErrno(spawned));
+    SetLastErrorCode(ErrorFromErrno(spawned));
     return false;
   }
   if (!run_folder_.empty()) {
@@ -432,14 +395,14 @@ uint32_t EmulatedProcess::GetParentProcessId() {
 bool EmulatedProcess::WriteSmallFile(const std::wstring& path, const std::string& bytes) {
   const int fd = ::open(WideToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
-    SetLastErrorCode(FromErrno(errno));
+    SetLastErrorCode(ErrorFromErrno(errno));
     return false;
   }
   const ssize_t written = ::write(fd, bytes.data(), bytes.size());
   const int error = errno;
   ::close(fd);
   if (written != static_cast<ssize_t>(bytes.size())) {
-    SetLastErrorCode(FromErrno(error));
+    SetLastErrorCode(ErrorFromErrno(error));
     return false;
   }
   SetLastErrorCode(kErrorSuccess);
@@ -449,7 +412,7 @@ bool EmulatedProcess::WriteSmallFile(const std::wstring& path, const std::string
 bool EmulatedProcess::ReadSmallFile(const std::wstring& path, uint32_t limit, std::string* bytes) {
   const int fd = ::open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    SetLastErrorCode(FromErrno(errno));
+    SetLastErrorCode(ErrorFromErrno(errno));
     return false;
   }
   bytes->assign(limit, '\0');
@@ -458,7 +421,7 @@ bool EmulatedProcess::ReadSmallFile(const std::wstring& path, uint32_t limit, st
   ::close(fd);
   if (n < 0) {
     bytes->clear();
-    SetLastErrorCode(FromErrno(error));
+    SetLastErrorCode(ErrorFromErrno(error));
     return false;
   }
   bytes->resize(static_cast<size_t>(n));

@@ -67,7 +67,6 @@ struct WindowRecord {
   bool minimized = false;
   bool destroying = false;
   IconHandle icons[2] = {nullptr, nullptr};
-  size_t repaints = 0;
 };
 
 class Emulation {
@@ -266,9 +265,7 @@ class EmulatedWindows final : public Windows {
     Emulation& emulation = Emulation::Get();
     std::lock_guard<std::mutex> lock(emulation.mutex);
     WindowRecord* record = emulation.Find(window);
-    if (record == nullptr) return false;
-    ++record->repaints;
-    return true;
+    return record != nullptr;
   }
 
   bool GetClientRect(WindowHandle window, WindowRect* rect) override {
@@ -500,23 +497,6 @@ bool DescribeIconForTesting(IconHandle icon, uint32_t* id, bool* big) {
   if (value < kIconBase || value >= kIconBase + kIconSpan) return false;
   *id = static_cast<uint32_t>((value - kIconBase) / 2);
   *big = ((value - kIconBase) & 1) != 0;
-  return true;
-}
-
-size_t RepaintCountForTesting(WindowHandle window) {
-  Emulation& emulation = Emulation::Get();
-  std::lock_guard<std::mutex> lock(emulation.mutex);
-  WindowRecord* record = emulation.Find(window);
-  return record != nullptr ? record->repaints : 0;
-}
-
-bool WindowShowStateForTesting(WindowHandle window, bool* visible, bool* minimized) {
-  Emulation& emulation = Emulation::Get();
-  std::lock_guard<std::mutex> lock(emulation.mutex);
-  WindowRecord* record = emulation.Find(window);
-  if (record == nullptr) return false;
-  *visible = record->visible;
-  *minimized = record->minimized;
   return true;
 }
 

@@ -6,7 +6,7 @@
 
 #include "emulated_services.h"
 #include "platform/fault_hook.h"
-#include "utf8_text.h"
+#include "scenario_text.h"
 
 namespace platform {
 

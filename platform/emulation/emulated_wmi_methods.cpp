@@ -4,7 +4,7 @@
 
 #include "emulated_services.h"
 #include "platform/registry_data.h"
-#include "utf8_text.h"
+#include "scenario_text.h"
 
 namespace platform {
 

@@ -4,17 +4,11 @@
 
 #include "emulated_services.h"
 #include "platform/testing/registry_emulation.h"
-#include "utf8_text.h"
+#include "scenario_text.h"
 
 namespace platform {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
 
 std::vector<std::string> SplitList(const std::string& text) {
   std::vector<std::string> items;
@@ -32,16 +26,15 @@ std::string JoinList(const std::vector<std::string>& items) {
   return joined;
 }
 
-bool ParseYesNo(const std::string& text, bool* value) {
-  if (text == "yes" || text == "1" || text == "true") {
-    *value = true;
-  } else if (text == "no" || text == "0" || text == "false") {
-    *value = false;
-  } else {
-    return false;
-  }
-  return true;
-}
+// The adapter's fields that hold their text as it stands, by key.
+const std::pair<const char*, std::string EmulatedDevice::*> kAdapterTexts[] = {
+    {"description", &EmulatedDevice::description},
+    {"address", &EmulatedDevice::address},
+    {"mask", &EmulatedDevice::mask},
+    {"gateway", &EmulatedDevice::gateway},
+    {"dhcp_address", &EmulatedDevice::dhcp_address},
+    {"dhcp_mask", &EmulatedDevice::dhcp_mask},
+    {"dhcp_gateway", &EmulatedDevice::dhcp_gateway}};
 
 // One "key = value" of a [device] or [adapter] section.
 bool SetDeviceField(EmulatedDevice* device, const std::string& key, const std::string& value) {
@@ -59,14 +52,8 @@ bool SetDeviceField(EmulatedDevice* device, const std::string& key, const std::s
     // can hold.
     if (value.find_first_of("\\]") != std::string::npos) return false;
     device->guid = value;
-  } else if (key == "description") {
-    device->description = value;
   } else if (key == "type") {
-    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
-        value.size() > 9) {
-      return false;
-    }
-    device->type = static_cast<uint32_t>(std::stoul(value));
+    return ParseNumber(value, &device->type);
   } else if (key == "lower_range") {
     device->lower_range = Utf8ToWide(value);
   } else if (key == "registry_instance_id" && ParseYesNo(value, &flag)) {
@@ -75,21 +62,14 @@ bool SetDeviceField(EmulatedDevice* device, const std::string& key, const std::s
     device->wmi = flag;
   } else if (key == "dhcp" && ParseYesNo(value, &flag)) {
     device->dhcp = flag;
-  } else if (key == "address") {
-    device->address = value;
-  } else if (key == "mask") {
-    device->mask = value;
-  } else if (key == "gateway") {
-    device->gateway = value;
-  } else if (key == "dhcp_address") {
-    device->dhcp_address = value;
-  } else if (key == "dhcp_mask") {
-    device->dhcp_mask = value;
-  } else if (key == "dhcp_gateway") {
-    device->dhcp_gateway = value;
   } else if (key == "dns") {
     device->dns = SplitList(value);
   } else {
+    for (const auto& text : kAdapterTexts) {
+      if (key != text.first) continue;
+      device->*text.second = value;
+      return true;
+    }
     return false;
   }
   return true;

@@ -119,20 +119,21 @@ class Registry {
     flushes_ = 0;
   }
 
-  // Resolves a handle; roots carry every right.
-  ErrorCode Resolve(RegistryKey key, Handle* handle) {
+  // Resolves a handle; roots carry every right. kErrorAccessDenied when the handle lacks
+  // `right`, or when `right` is kKeySetValue and the key is read-only.
+  ErrorCode Resolve(RegistryKey key, Handle* handle, uint32_t right = 0) {
     const auto value = reinterpret_cast<uintptr_t>(key);
+    const auto found = handles_.find(value);
+    *handle = found != handles_.end() ? found->second : Handle();
     for (RegistryRoot root : kRoots) {
       if (value == reinterpret_cast<uintptr_t>(RootKey(root))) {
-        handle->node = roots_[root];
-        handle->access = kKeyAllAccess;
-        return kErrorSuccess;
+        *handle = {roots_[root], kKeyAllAccess};
       }
     }
-    const auto found = handles_.find(value);
-    if (found == handles_.end()) return kErrorInvalidHandle;
-    *handle = found->second;
-    return handle->node->deleted ? kErrorKeyDeleted : kErrorSuccess;
+    if (handle->node == nullptr) return kErrorInvalidHandle;
+    if (handle->node->deleted) return kErrorKeyDeleted;
+    const bool read_only = right == kKeySetValue && handle->node->deny_write;
+    return (handle->access & right) != right || read_only ? kErrorAccessDenied : kErrorSuccess;
   }
 
   std::shared_ptr<Node> Walk(const std::shared_ptr<Node>& from,
@@ -381,9 +382,7 @@ ErrorCode QueryRegistryValue(RegistryKey key, const wchar_t* name, uint32_t* typ
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
-  const ErrorCode result = registry.Resolve(key, &handle);
-  if (result != kErrorSuccess) return result;
-  if ((handle.access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (const ErrorCode result = registry.Resolve(key, &handle, kKeyQueryValue)) return result;
   const Value* value = handle.node->FindValue(name);
   if (value == nullptr) return kErrorFileNotFound;
   return CopyOut(*value, type, data, size);
@@ -394,9 +393,7 @@ ErrorCode EnumRegistryKey(RegistryKey key, uint32_t index, wchar_t* name, uint32
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
-  const ErrorCode result = registry.Resolve(key, &handle);
-  if (result != kErrorSuccess) return result;
-  if ((handle.access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
+  if (const ErrorCode result = registry.Resolve(key, &handle, kKeyEnumerateSubKeys)) return result;
   if (index >= handle.node->children.size()) return kErrorNoMoreItems;
   auto entry = handle.node->children.begin();
   std::advance(entry, index);
@@ -409,9 +406,7 @@ ErrorCode EnumRegistryValue(RegistryKey key, uint32_t index, wchar_t* name, uint
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
-  const ErrorCode result = registry.Resolve(key, &handle);
-  if (result != kErrorSuccess) return result;
-  if ((handle.access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (const ErrorCode result = registry.Resolve(key, &handle, kKeyQueryValue)) return result;
   if (index >= handle.node->values.size()) return kErrorNoMoreItems;
   const Value& value = handle.node->values[index];
   if (!CopyName(value.name, name, name_length)) return kErrorMoreData;
@@ -424,9 +419,7 @@ ErrorCode SetRegistryValue(RegistryKey key, const wchar_t* name, uint32_t type, 
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
-  const ErrorCode result = registry.Resolve(key, &handle);
-  if (result != kErrorSuccess) return result;
-  if ((handle.access & kKeySetValue) == 0 || handle.node->deny_write) return kErrorAccessDenied;
+  if (const ErrorCode result = registry.Resolve(key, &handle, kKeySetValue)) return result;
   const auto* bytes = static_cast<const uint8_t*>(data);
   Registry::SetValue(handle.node.get(), name != nullptr ? name : L"", type,
                      std::vector<uint8_t>(bytes, bytes + size));
@@ -437,9 +430,7 @@ ErrorCode DeleteRegistryValue(RegistryKey key, const wchar_t* name) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
-  const ErrorCode result = registry.Resolve(key, &handle);
-  if (result != kErrorSuccess) return result;
-  if ((handle.access & kKeySetValue) == 0 || handle.node->deny_write) return kErrorAccessDenied;
+  if (const ErrorCode result = registry.Resolve(key, &handle, kKeySetValue)) return result;
   const Value* value = handle.node->FindValue(name);
   if (value == nullptr) return kErrorFileNotFound;
   handle.node->values.erase(handle.node->values.begin() + (value - handle.node->values.data()));
@@ -451,8 +442,7 @@ ErrorCode DeleteRegistryTree(RegistryKey parent, const wchar_t* sub_key) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
-  const ErrorCode result = registry.Resolve(parent, &handle);
-  if (result != kErrorSuccess) return result;
+  if (const ErrorCode result = registry.Resolve(parent, &handle)) return result;
   std::vector<std::wstring> names;
   if (!SplitPath(sub_key, &names)) return kErrorBadPathname;
   return registry.DeleteTree(handle.node, names);

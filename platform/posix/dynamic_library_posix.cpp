@@ -116,17 +116,20 @@ LibraryHandle LoadLibraryByNameFrom(const wchar_t* file_name, uint32_t search_fl
   return nullptr;
 }
 
-LibraryHandle LoadLibraryByName(const wchar_t* file_name) {
-  internal::CountLibraryLoad();
+// dlopen of a Windows library name: from this module's folder first, then the loader's path.
+void* OpenByName(const wchar_t* file_name, int mode) {
   if (!file_name || !*file_name) return nullptr;
   const std::string name = SystemFileName(ToUtf8(file_name));
-  if (name.find('/') == std::string::npos) {
-    const std::string folder = OwnModuleFolder();
-    if (!folder.empty()) {
-      if (void* handle = dlopen((folder + name).c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-    }
+  const std::string folder = name.find('/') == std::string::npos ? OwnModuleFolder() : "";
+  if (!folder.empty()) {
+    if (void* handle = dlopen((folder + name).c_str(), mode)) return handle;
   }
-  return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  return dlopen(name.c_str(), mode);
+}
+
+LibraryHandle LoadLibraryByName(const wchar_t* file_name) {
+  internal::CountLibraryLoad();
+  return OpenByName(file_name, RTLD_NOW | RTLD_LOCAL);
 }
 
 void* FindExport(LibraryHandle library, const char* export_name) {
@@ -135,15 +138,7 @@ void* FindExport(LibraryHandle library, const char* export_name) {
 }
 
 LibraryHandle LoadedLibraryByName(const wchar_t* file_name) {
-  if (!file_name || !*file_name) return nullptr;
-  const std::string name = SystemFileName(ToUtf8(file_name));
-  if (name.find('/') == std::string::npos) {
-    const std::string folder = OwnModuleFolder();
-    if (!folder.empty()) {
-      if (void* handle = dlopen((folder + name).c_str(), RTLD_NOW | RTLD_NOLOAD)) return handle;
-    }
-  }
-  return dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  return OpenByName(file_name, RTLD_NOW | RTLD_NOLOAD);
 }
 
 // ELF shared objects export by name only.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/last_error.h"
 
 namespace platform {
 
@@ -26,29 +27,6 @@ bool ToFileName(const wchar_t* path, std::string* name) {
   return true;
 }
 
-ErrorCode FromErrno(int error) {
-  switch (error) {
-    case EEXIST:
-      return kErrorAlreadyExists;
-    case ENOENT:
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    case EROFS:
-      return kErrorWriteProtect;
-    case ENAMETOOLONG:
-      return kErrorFilenameExcedRange;
-    case ENOSPC:
-      return kErrorDiskFull;
-    case ENOMEM:
-      return kErrorNotEnoughMemory;
-    default:
-      return kErrorGenFailure;
-  }
-}
-
 bool IsFolder(const std::string& name) {
   struct stat info {};
   return ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -60,7 +38,7 @@ ErrorCode MakeOneFolder(const std::string& name) {
   if (::mkdir(name.c_str(), 0777) == 0) return kErrorSuccess;
   const int error = errno;
   if (error == EEXIST) return IsFolder(name) ? kErrorSuccess : kErrorPathNotFound;
-  return FromErrno(error);
+  return ErrorFromErrno(error);
 }
 
 }  // namespace
@@ -88,7 +66,7 @@ ErrorCode CreateFolderTree(const wchar_t* path) {
     if (result != kErrorSuccess) return result;
   }
   if (::mkdir(name.c_str(), 0777) == 0) return kErrorSuccess;
-  return FromErrno(errno);
+  return ErrorFromErrno(errno);
 }
 
 }  // namespace platform

@@ -11,4 +11,9 @@ namespace platform {
 ErrorCode GetLastErrorCode();
 void SetLastErrorCode(ErrorCode code);
 
+#if !defined(_WIN32)
+// The Win32 error code that stands for an errno value.
+ErrorCode ErrorFromErrno(int error);
+#endif
+
 }  // namespace platform

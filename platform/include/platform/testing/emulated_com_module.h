@@ -30,13 +30,9 @@ class EmulatedComModule final : public ComModuleServices {
   HResult RegisterTypeLibrary(const std::wstring& module_path, bool per_user) override;
   HResult UnregisterTypeLibrary(const std::wstring& module_path, bool per_user) override;
 
-  // Makes InitializeModuleLock fail.
-  void FailModuleLockForTesting() { failLock_ = true; }
-
  private:
   Wmi* wmi_;
   ModuleResources resources_;
-  bool failLock_ = false;
 };
 
 }  // namespace platform

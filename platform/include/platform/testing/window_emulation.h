@@ -14,10 +14,6 @@ namespace platform {
 void SetMainExecutableIconsForTesting(const std::vector<uint32_t>& ids);
 // The icon id behind a handle from LoadMainExecutableIcon, and whether it is the big size.
 bool DescribeIconForTesting(IconHandle icon, uint32_t* id, bool* big);
-// How often the window was repainted.
-size_t RepaintCountForTesting(WindowHandle window);
-// Whether the window is visible and whether it is minimised.
-bool WindowShowStateForTesting(WindowHandle window, bool* visible, bool* minimized);
 // Windows that exist, of every thread.
 size_t LiveWindowCountForTesting();
 // The procedure registered for a class name (null when none is).

@@ -1,4 +1,4 @@
-#include "utf8_text.h"
+#include "scenario_text.h"
 
 #include <vector>
 
@@ -25,6 +25,30 @@ std::string WideToUtf8(const std::wstring& text) {
   std::vector<char> narrow(static_cast<size_t>(needed));
   WideToMultiByte(kCodePageUtf8, 0, text.data(), length, narrow.data(), needed, nullptr, nullptr);
   return std::string(narrow.data(), narrow.size());
+}
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool ParseYesNo(const std::string& text, bool* value) {
+  if (text == "yes" || text == "1" || text == "true") {
+    *value = true;
+  } else if (text == "no" || text == "0" || text == "false") {
+    *value = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseNumber(const std::string& text, uint32_t* value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (text.size() > 9) return false;
+  *value = static_cast<uint32_t>(std::stoul(text));
+  return true;
 }
 
 }  // namespace platform
