@@ -147,6 +147,10 @@ session_start() {
   # window, so top-level windows are left unmanaged.
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     </dev/null >/dev/null 2>&1 || true
+  # A program that crashes gets wine's debugger, which would show its crash dialog on the test
+  # display and wait there for a click until the test times out; it prints the backtrace instead.
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >/dev/null 2>&1 || true
   echo "wine prefix $WINEPREFIX${DISPLAY:+, display $DISPLAY}"
 }
 

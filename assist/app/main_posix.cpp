@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   return platform::RunProgram(argc, argv, Resources(), [](const std::string& command_line) {
     const std::string show_text = platform::GetEnvOrEmpty("KUVO_ASSIST_SHOW");
     const int show = show_text.empty() ? 1 : std::atoi(show_text.c_str());
-    return assist::RunKuvoAssist(kuvo::NarrowToWide(command_line.c_str(), 65001), show);
+    return assist::RunKuvoAssist(platform::CurrentSystem(),
+                                 kuvo::NarrowToWide(command_line.c_str(), 65001), show);
   });
 }

@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/registry_data.h"
 #include "platform/shell_folders.h"
+#include "platform/system.h"
 
 namespace kuvo {
 
@@ -36,17 +37,17 @@ std::wstring ResolveDocumentsFolder(const std::wstring& shell_path, platform::Re
   if (root == nullptr) root = platform::RootKey(platform::RegistryRoot::kCurrentUser);
   if (shell_folders_key == nullptr) shell_folders_key = kShellFoldersKey;
 
+  platform::MachineRegistry& registry = *platform::CurrentSystem().registry;
   platform::RegistryKey key = nullptr;
-  if (platform::OpenRegistryKey(root, shell_folders_key, platform::kKeyRead, &key) !=
+  if (registry.OpenKey(root, shell_folders_key, platform::kKeyRead, &key) !=
       platform::kErrorSuccess) {
     return shell_path;
   }
   wchar_t value[kPathBufferUnits] = {};
   uint32_t type = platform::kRegNone;
   uint32_t size = kPersonalDataLimit;
-  const platform::ErrorCode result =
-      platform::QueryRegistryValue(key, kPersonalValue, &type, value, &size);
-  platform::CloseRegistryKey(key);
+  const platform::ErrorCode result = registry.QueryValue(key, kPersonalValue, &type, value, &size);
+  registry.CloseKey(key);
   // A value of another type, or an empty one, is no folder: keep the shell's answer rather than
   // build paths on garbage or on the drive's root.
   if (result != platform::kErrorSuccess || type != platform::kRegSz) return shell_path;

@@ -26,6 +26,7 @@ void PutInPlace(Service* replacement, Service** field) {
 // The non-null services of `replacement` take the place of those of `system`.
 void Replace(const System& replacement, System* system) {
   PutInPlace(replacement.windows, &system->windows);
+  PutInPlace(replacement.registry, &system->registry);
   PutInPlace(replacement.adapter.devices, &system->adapter.devices);
   PutInPlace(replacement.adapter.ip, &system->adapter.ip);
   PutInPlace(replacement.adapter.registry, &system->adapter.registry);

@@ -28,21 +28,22 @@ std::vector<std::wstring> OneOrNone(const std::string& text) {
   return {Utf8ToWide(text)};
 }
 
-// A string or the first string of a multi-string value, within 1 KiB.
-bool ReadText(RegistryKey key, const wchar_t* name, std::wstring* text) {
-  uint8_t data[1024];
+// A string or the first string of a multi-string value below HKEY_LOCAL_MACHINE, within 1 KiB.
+// The machine's own reads are no calls of the program's: the fault plan does not see them.
+bool ReadText(const std::wstring& path, const wchar_t* name, std::wstring* text) {
   uint32_t type = 0;
-  uint32_t size = sizeof(data);
-  if (ProcessMachineRegistry().QueryValue(key, name, &type, data, &size) != kErrorSuccess) {
+  std::vector<uint8_t> data;
+  if (!ReadRegistryValueForTesting(RegistryRoot::kLocalMachine, path, name, &type, &data) ||
+      data.size() > 1024) {
     return false;
   }
   if (type == kRegMultiSz) {
-    const std::vector<std::wstring> texts = DecodeRegistryMultiString(data, size);
+    const std::vector<std::wstring> texts = DecodeRegistryMultiString(data.data(), data.size());
     *text = texts.empty() ? L"" : texts[0];
     return true;
   }
   if (type != kRegSz && type != kRegExpandSz) return false;
-  *text = DecodeRegistryString(data, size);
+  *text = DecodeRegistryString(data.data(), data.size());
   return true;
 }
 
@@ -64,7 +65,6 @@ Guid ClassGuidOf(const std::wstring& class_name) {
 MachineState::MachineState()
     : device_service(std::make_unique<EmulatedDevices>(this)),
       ip_service(std::make_unique<EmulatedIpHelper>(this)),
-      registry_service(std::make_unique<EmulatedRegistry>()),
       wmi_service(std::make_unique<EmulatedWmi>(this)),
       sleeper_service(std::make_unique<EmulatedSleeper>(this)) {}
 
@@ -116,21 +116,12 @@ void MachineState::WriteAdapterKeys(size_t index, size_t adapter_number) {
 }
 
 void MachineState::ReloadFromRegistry(EmulatedDevice* device) {
-  if (!device->has_adapter) return;
-  MachineRegistry& registry = ProcessMachineRegistry();
-  RegistryKey key = nullptr;
-  if (registry.OpenKey(nullptr, InterfaceKeyPath(device->guid).c_str(), kKeyRead, &key) !=
-      kErrorSuccess) {
+  const std::wstring key = InterfaceKeyPath(device->guid);
+  if (!device->has_adapter || !RegistryKeyExistsForTesting(RegistryRoot::kLocalMachine, key)) {
     return;
   }
   uint32_t enable_dhcp = 1;
-  uint8_t data[4];
-  uint32_t type = 0;
-  uint32_t size = sizeof(data);
-  if (registry.QueryValue(key, L"EnableDHCP", &type, data, &size) == kErrorSuccess &&
-      type == kRegDword) {
-    DecodeRegistryDword(data, size, &enable_dhcp);
-  }
+  ReadRegistryDwordForTesting(RegistryRoot::kLocalMachine, key, L"EnableDHCP", &enable_dhcp);
   device->dhcp = enable_dhcp != 0;
   if (device->dhcp) {
     device->address = device->dhcp_address;
@@ -153,7 +144,6 @@ void MachineState::ReloadFromRegistry(EmulatedDevice* device) {
       start = end + 1;
     }
   }
-  registry.CloseKey(key);
 }
 
 std::wstring MachineState::InstancePath(size_t index) const {
@@ -176,7 +166,7 @@ AdapterServices EmulatedMachine::Services() {
   AdapterServices services;
   services.devices = state_->device_service.get();
   services.ip = state_->ip_service.get();
-  services.registry = state_->registry_service.get();
+  services.registry = &ProcessMachineRegistry();
   services.wmi = state_->wmi_service.get();
   services.last_error = &ProcessLastError();
   services.sleeper = state_->sleeper_service.get();

@@ -51,23 +51,6 @@ class EmulatedIpHelper final : public IpHelper {
   MachineState* state_;
 };
 
-class EmulatedRegistry final : public MachineRegistry {
- public:
-  EmulatedRegistry() = default;
-  ErrorCode OpenKey(RegistryKey parent, const wchar_t* sub_key, uint32_t access,
-                    RegistryKey* key) override;
-  ErrorCode EnumKey(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length) override;
-  ErrorCode QueryValue(RegistryKey key, const wchar_t* name, uint32_t* type, void* data,
-                       uint32_t* size) override;
-  ErrorCode SetValue(RegistryKey key, const wchar_t* name, uint32_t type, const void* data,
-                     uint32_t size) override;
-  ErrorCode FlushKey(RegistryKey key) override;
-  ErrorCode CloseKey(RegistryKey key) override;
-
- private:
-  static ErrorCode Fail(const char* call);
-};
-
 class EmulatedSleeper final : public Sleeper {
  public:
   explicit EmulatedSleeper(MachineState* state) : state_(state) {}

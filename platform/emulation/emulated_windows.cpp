@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "platform/fault_hook.h"
-#include "platform/system.h"
 #include "platform/testing/message_box_answers.h"
 #include "platform/testing/window_emulation.h"
 #include "platform/windowing.h"
@@ -477,13 +476,9 @@ class EmulatedWindows final : public Windows {
 
 }  // namespace
 
-// The emulation's own services are its windows; an emulated machine, process and COM module
-// are put in place by a test or by RunProgram.
-System DefaultSystem() {
-  static EmulatedWindows* windows = new EmulatedWindows;
-  System system;
-  system.windows = windows;
-  return system;
+Windows& EmulatedSystemWindows() {
+  static EmulatedWindows* windows = new EmulatedWindows;  // lives as long as the process
+  return *windows;
 }
 
 void SetMainExecutableIconsForTesting(const std::vector<uint32_t>& ids) {

@@ -4,6 +4,7 @@
 
 #include "emulated_services.h"
 #include "platform/registry_data.h"
+#include "platform/testing/registry_emulation.h"
 #include "scenario_text.h"
 
 namespace platform {
@@ -51,16 +52,14 @@ bool Strings(const EmuObject* in, const wchar_t* name, std::vector<std::wstring>
   return true;
 }
 
+// The provider's own write into the adapter's TCP/IP key: no call of the program's, so the fault
+// plan does not see it.
 void WriteInterfaceValue(const std::string& guid, const wchar_t* name, uint32_t type,
                          const std::vector<uint8_t>& data) {
-  MachineRegistry& registry = ProcessMachineRegistry();
-  RegistryKey key = nullptr;
-  if (registry.OpenKey(nullptr, MachineState::InterfaceKeyPath(guid).c_str(), kKeyAllAccess,
-                       &key) != kErrorSuccess) {
-    return;
+  const std::wstring key = MachineState::InterfaceKeyPath(guid);
+  if (RegistryKeyExistsForTesting(RegistryRoot::kLocalMachine, key)) {
+    SeedRegistryValueForTesting(RegistryRoot::kLocalMachine, key, name, type, data);
   }
-  registry.SetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size()));
-  registry.CloseKey(key);
 }
 
 }  // namespace

@@ -48,7 +48,6 @@ struct EmuDeviceList {
 
 class EmulatedDevices;
 class EmulatedIpHelper;
-class EmulatedRegistry;
 class EmulatedWmi;
 class EmulatedSleeper;
 
@@ -77,7 +76,6 @@ struct MachineState {
 
   std::unique_ptr<EmulatedDevices> device_service;
   std::unique_ptr<EmulatedIpHelper> ip_service;
-  std::unique_ptr<EmulatedRegistry> registry_service;
   std::unique_ptr<EmulatedWmi> wmi_service;
   std::unique_ptr<EmulatedSleeper> sleeper_service;
 

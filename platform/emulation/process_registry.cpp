@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault_hook.h"
 #include "platform/registry_data.h"
 #include "platform/registry_scenario.h"
 #include "platform/testing/registry_emulation.h"
@@ -280,6 +281,13 @@ class Registry {
   size_t flushes_ = 0;
 };
 
+// A call the fault plan fails answers the planned code, else "access denied", and does nothing.
+ErrorCode Planned(const char* call) {
+  uint32_t answer = 0;
+  if (!FallibleCallFails(call, &answer)) return kErrorSuccess;
+  return answer != 0 ? answer : kErrorAccessDenied;
+}
+
 Registry& TheRegistry() {
   static Registry registry;
   return registry;
@@ -290,6 +298,7 @@ ErrorCode OpenOrCreate(RegistryKey parent, const wchar_t* sub_key, uint32_t acce
   if (key == nullptr) return kErrorInvalidParameter;
   *key = nullptr;
   if (created != nullptr) *created = false;
+  if (const ErrorCode failed = Planned(create ? "RegCreateKeyExW" : "RegOpenKeyExW")) return failed;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle from;
@@ -379,6 +388,7 @@ ErrorCode CreateRegistryKey(RegistryKey parent, const wchar_t* sub_key, uint32_t
 
 ErrorCode QueryRegistryValue(RegistryKey key, const wchar_t* name, uint32_t* type, void* data,
                              uint32_t* size) {
+  if (const ErrorCode failed = Planned("RegQueryValueExW")) return failed;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
@@ -389,6 +399,7 @@ ErrorCode QueryRegistryValue(RegistryKey key, const wchar_t* name, uint32_t* typ
 }
 
 ErrorCode EnumRegistryKey(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length) {
+  if (const ErrorCode failed = Planned("RegEnumKeyExW")) return failed;
   if (name == nullptr || name_length == nullptr) return kErrorInvalidParameter;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
@@ -402,6 +413,7 @@ ErrorCode EnumRegistryKey(RegistryKey key, uint32_t index, wchar_t* name, uint32
 
 ErrorCode EnumRegistryValue(RegistryKey key, uint32_t index, wchar_t* name, uint32_t* name_length,
                             uint32_t* type, void* data, uint32_t* size) {
+  if (const ErrorCode failed = Planned("RegEnumValueW")) return failed;
   if (name == nullptr || name_length == nullptr) return kErrorInvalidParameter;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
@@ -415,6 +427,7 @@ ErrorCode EnumRegistryValue(RegistryKey key, uint32_t index, wchar_t* name, uint
 
 ErrorCode SetRegistryValue(RegistryKey key, const wchar_t* name, uint32_t type, const void* data,
                            uint32_t size) {
+  if (const ErrorCode failed = Planned("RegSetValueExW")) return failed;
   if (data == nullptr && size != 0) return kErrorInvalidParameter;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
@@ -427,6 +440,7 @@ ErrorCode SetRegistryValue(RegistryKey key, const wchar_t* name, uint32_t type, 
 }
 
 ErrorCode DeleteRegistryValue(RegistryKey key, const wchar_t* name) {
+  if (const ErrorCode failed = Planned("RegDeleteValueW")) return failed;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;
@@ -438,6 +452,7 @@ ErrorCode DeleteRegistryValue(RegistryKey key, const wchar_t* name) {
 }
 
 ErrorCode DeleteRegistryTree(RegistryKey parent, const wchar_t* sub_key) {
+  if (const ErrorCode failed = Planned("RegDeleteTreeW")) return failed;
   if (sub_key == nullptr || sub_key[0] == L'\0') return kErrorInvalidParameter;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
@@ -449,6 +464,7 @@ ErrorCode DeleteRegistryTree(RegistryKey parent, const wchar_t* sub_key) {
 }
 
 ErrorCode FlushRegistryKey(RegistryKey key) {
+  if (const ErrorCode failed = Planned("RegFlushKey")) return failed;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock());
   Handle handle;

@@ -3,20 +3,11 @@
 namespace platform {
 
 Windows& SystemWindows();
-DeviceInstaller& SystemDeviceInstaller();
-IpHelper& SystemIpHelper();
-Wmi& SystemWmi();
-ProcessServices& SystemProcessServices();
-ComModuleServices& SystemComModuleServices();
 
 System DefaultSystem() {
   System system;
   system.windows = &SystemWindows();
-  system.adapter = {&SystemDeviceInstaller(),  &SystemIpHelper(),
-                    &ProcessMachineRegistry(), &SystemWmi(),
-                    &ProcessLastError(),       &ProcessSleeper()};
-  system.process = &SystemProcessServices();
-  system.com = &SystemComModuleServices();
+  system.registry = &ProcessMachineRegistry();
   return system;
 }
 

@@ -15,8 +15,8 @@
 #include "adapter_cfg.h"
 #include "adapter_test_support.h"
 #include "modify_adapter_info.h"
+#include "platform/program_entry.h"
 #include "platform/registry_data.h"
-#include "platform/system.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ std::vector<uint8_t> ReadRaw(const wchar_t* name, uint32_t* type) {
 
 class AdapterWinTest : public ::testing::Test {
  protected:
-  platform::AdapterServices services_ = platform::DefaultSystem().adapter;
+  platform::AdapterServices services_ = platform::ProgramSystem().adapter;
   assist_test::TraceLog log_;
 };
 

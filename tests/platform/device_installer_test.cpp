@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/last_error.h"
-#include "platform/system.h"
+#include "platform/program_entry.h"
 #if !defined(_WIN32)
 #include "platform/testing/emulated_machine.h"
 #include "platform/testing/system_override.h"
@@ -25,20 +25,23 @@ constexpr platform::Guid kNetClass = {
 class DeviceInstallerTest : public ::testing::Test {
  protected:
   DeviceInstallerTest() {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    devices_ = platform::ProgramSystem().adapter.devices;
+#else
     platform::EmulatedDevice device;
     device.instance_id = L"PCI\\VEN_8086&DEV_100E\\3&1";
     device.has_adapter = true;
     device.guid = "{5A0C7E2B-9D41-4F3A-8C6E-2B7D1E0F9A35}";
     machine_.AddDevice(device);
+    system_.adapter = machine_.Services();
     override_ = std::make_unique<platform::ScopedSystemOverride>(system_);
-#endif
     devices_ = platform::CurrentSystem().adapter.devices;
+#endif
   }
 
 #if !defined(_WIN32)
   platform::EmulatedMachine machine_;
-  platform::System system_ = {nullptr, machine_.Services()};
+  platform::System system_;
   std::unique_ptr<platform::ScopedSystemOverride> override_;
 #endif
   platform::DeviceInstaller* devices_ = nullptr;

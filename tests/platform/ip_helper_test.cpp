@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/system.h"
+#include "platform/program_entry.h"
 #if !defined(_WIN32)
 #include "platform/testing/emulated_machine.h"
 #endif
@@ -15,7 +15,7 @@ class IpHelperTest : public ::testing::Test {
  protected:
   IpHelperTest() {
 #if defined(_WIN32)
-    ip_ = platform::DefaultSystem().adapter.ip;
+    ip_ = platform::ProgramSystem().adapter.ip;
 #else
     platform::EmulatedDevice device;
     device.instance_id = L"PCI\\VEN_8086&DEV_100E\\3&1";

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/process.h"
-#include "platform/system.h"
+#include "platform/program_entry.h"
 #include "temp_folder.h"
 #if !defined(_WIN32)
 #include "platform/testing/emulated_process.h"
@@ -22,7 +22,7 @@ class ProcessServicesTest : public ::testing::Test {
  protected:
   ProcessServicesTest() {
 #if defined(_WIN32)
-    process_ = platform::DefaultSystem().process;
+    process_ = platform::ProgramSystem().process;
 #else
     emulated_ = std::make_unique<platform::EmulatedProcess>(
         platform::ProcessScenario(), run_folder_.path().string(), "/bin/true",

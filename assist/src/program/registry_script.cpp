@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/com_module_services.h"
-#include "platform/registry.h"
+#include "platform/system.h"
 
 namespace assist {
 
@@ -224,46 +224,47 @@ HResult FromError(platform::ErrorCode error) {
   return platform::HResultFromWin32(error);
 }
 
-platform::ErrorCode SetValue(platform::RegistryKey key, const ScriptValue& value) {
+platform::ErrorCode SetValue(platform::MachineRegistry& registry, platform::RegistryKey key,
+                             const ScriptValue& value) {
   const wchar_t* name = value.name.empty() ? nullptr : value.name.c_str();
   if (value.is_dword) {
-    return platform::SetRegistryValue(key, name, platform::kRegDword, &value.number,
-                                      sizeof(value.number));
+    return registry.SetValue(key, name, platform::kRegDword, &value.number, sizeof(value.number));
   }
-  return platform::SetRegistryValue(
-      key, name, platform::kRegSz, value.text.c_str(),
-      static_cast<uint32_t>((value.text.size() + 1) * sizeof(wchar_t)));
+  return registry.SetValue(key, name, platform::kRegSz, value.text.c_str(),
+                           static_cast<uint32_t>((value.text.size() + 1) * sizeof(wchar_t)));
 }
 
-HResult RegisterKeys(platform::RegistryKey parent, const std::vector<ScriptKey>& keys) {
+HResult RegisterKeys(platform::MachineRegistry& registry, platform::RegistryKey parent,
+                     const std::vector<ScriptKey>& keys) {
   for (const ScriptKey& entry : keys) {
     if (entry.flag == KeyFlag::kDelete || entry.flag == KeyFlag::kForceRemove) {
-      const platform::ErrorCode error = platform::DeleteRegistryTree(parent, entry.name.c_str());
+      const platform::ErrorCode error = registry.DeleteTree(parent, entry.name.c_str());
       if (error != platform::kErrorSuccess && error != platform::kErrorFileNotFound) {
         return FromError(error);
       }
       if (entry.flag == KeyFlag::kDelete) continue;
     }
     platform::RegistryKey key = nullptr;
-    platform::ErrorCode error = platform::CreateRegistryKey(parent, entry.name.c_str(),
-                                                            platform::kKeyAllAccess, &key, nullptr);
+    platform::ErrorCode error =
+        registry.CreateKey(parent, entry.name.c_str(), platform::kKeyAllAccess, &key, nullptr);
     if (error != platform::kErrorSuccess) return FromError(error);
     for (const ScriptValue& value : entry.values) {
-      error = SetValue(key, value);
+      error = SetValue(registry, key, value);
       if (error != platform::kErrorSuccess) break;
     }
-    HResult hr =
-        error == platform::kErrorSuccess ? RegisterKeys(key, entry.keys) : FromError(error);
-    platform::CloseRegistryKey(key);
+    HResult hr = error == platform::kErrorSuccess ? RegisterKeys(registry, key, entry.keys)
+                                                  : FromError(error);
+    registry.CloseKey(key);
     if (!platform::Succeeded(hr)) return hr;
   }
   return platform::kSOk;
 }
 
-HResult UnregisterKeys(platform::RegistryKey parent, const std::vector<ScriptKey>& keys) {
+HResult UnregisterKeys(platform::MachineRegistry& registry, platform::RegistryKey parent,
+                       const std::vector<ScriptKey>& keys) {
   for (const ScriptKey& entry : keys) {
     if (entry.flag != KeyFlag::kNoRemove) {
-      const platform::ErrorCode error = platform::DeleteRegistryTree(parent, entry.name.c_str());
+      const platform::ErrorCode error = registry.DeleteTree(parent, entry.name.c_str());
       if (error != platform::kErrorSuccess && error != platform::kErrorFileNotFound) {
         return FromError(error);
       }
@@ -271,14 +272,14 @@ HResult UnregisterKeys(platform::RegistryKey parent, const std::vector<ScriptKey
     }
     platform::RegistryKey key = nullptr;
     const platform::ErrorCode error =
-        platform::OpenRegistryKey(parent, entry.name.c_str(), platform::kKeyAllAccess, &key);
+        registry.OpenKey(parent, entry.name.c_str(), platform::kKeyAllAccess, &key);
     if (error == platform::kErrorFileNotFound) continue;
     if (error != platform::kErrorSuccess) return FromError(error);
     for (const ScriptValue& value : entry.values) {
-      if (!value.name.empty()) platform::DeleteRegistryValue(key, value.name.c_str());
+      if (!value.name.empty()) registry.DeleteValue(key, value.name.c_str());
     }
-    const HResult hr = UnregisterKeys(key, entry.keys);
-    platform::CloseRegistryKey(key);
+    const HResult hr = UnregisterKeys(registry, key, entry.keys);
+    registry.CloseKey(key);
     if (!platform::Succeeded(hr)) return hr;
   }
   return platform::kSOk;
@@ -294,18 +295,20 @@ HResult RunRegistryScript(const std::wstring& script, const ScriptReplacements& 
   Parser parser(text);
   if (!parser.ParseScript(&roots)) return platform::kDispEException;
 
+  platform::MachineRegistry& registry = *platform::CurrentSystem().registry;
   for (const ScriptRoot& root : roots) {
     platform::RegistryKey key = platform::RootKey(root.root);
     bool opened = false;
     if (per_user && root.root == platform::RegistryRoot::kClassesRoot) {
       const platform::ErrorCode error =
-          platform::CreateRegistryKey(platform::RootKey(platform::RegistryRoot::kCurrentUser),
-                                      L"Software\\Classes", platform::kKeyAllAccess, &key, nullptr);
+          registry.CreateKey(platform::RootKey(platform::RegistryRoot::kCurrentUser),
+                             L"Software\\Classes", platform::kKeyAllAccess, &key, nullptr);
       if (error != platform::kErrorSuccess) return FromError(error);
       opened = true;
     }
-    const HResult hr = do_register ? RegisterKeys(key, root.keys) : UnregisterKeys(key, root.keys);
-    if (opened) platform::CloseRegistryKey(key);
+    const HResult hr = do_register ? RegisterKeys(registry, key, root.keys)
+                                   : UnregisterKeys(registry, key, root.keys);
+    if (opened) registry.CloseKey(key);
     if (!platform::Succeeded(hr)) return hr;
   }
   return platform::kSOk;

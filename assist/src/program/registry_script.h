@@ -8,7 +8,8 @@
 //
 // Registration creates the keys and sets the values (ForceRemove keys are deleted first, Delete
 // keys are deleted); removal deletes every key that is not NoRemove, children first, and the
-// values of NoRemove keys. Per user, HKCR is HKEY_CURRENT_USER\Software\Classes.
+// values of NoRemove keys. Per user, HKCR is HKEY_CURRENT_USER\Software\Classes. The keys are
+// those of platform::CurrentSystem().registry.
 #pragma once
 
 #include <string>

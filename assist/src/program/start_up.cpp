@@ -9,7 +9,6 @@
 #include "modify_adapter_info.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
-#include "platform/system.h"
 
 namespace assist {
 
@@ -21,8 +20,7 @@ std::wstring RelaunchRecordPath() {
   return kuvo::GetDataFolder() + platform::kPathSeparator + kRelaunchRecordName;
 }
 
-int RunKuvoAssist(const std::wstring& arguments, int show) {
-  const platform::System services = platform::CurrentSystem();
+int RunKuvoAssist(const platform::System& services, const std::wstring& arguments, int show) {
   // The program runs with administrator rights: its libraries come from its own folder and the
   // system folder only.
   kuvo::SetLibrarySearchFlags(platform::kLoadLibrarySearchApplicationDir |

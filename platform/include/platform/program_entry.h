@@ -1,16 +1,21 @@
-// A program's OS services, chosen once at its entry: the system's own on Windows
-// (CurrentSystem()); elsewhere the emulated machine of a scenario file, which RunProgram puts in
+// A program's OS services, chosen once at its entry: on Windows the system's own
+// (ProgramSystem()); elsewhere the emulated machine of a scenario file, which RunProgram puts in
 // place in CurrentSystem() and writes back.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "platform/com_module_services.h"
+#include "platform/system.h"
 
 namespace platform {
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+// CurrentSystem() with the Win32 services of the adapter repair, the process and the COM module.
+// DefaultSystem() leaves these out, so that a library, which never asks for them, does not
+// import SetupDi, the IP helper or WMI.
+System ProgramSystem();
+#else
 // Runs `program` on the emulated machine of the scenario file that KUVO_MACHINE_SCENARIO names
 // (an empty machine without one), with the process state of its [process] section, the run
 // folder of KUVO_ASSIST_RUN_DIR (else the scenario's folder) and `resources` as the module's.

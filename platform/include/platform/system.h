@@ -1,12 +1,13 @@
 // The OS services that components swap or pick at their entry, chosen once per process.
 //
 // CurrentSystem() holds the system's own services unless a test or a program's entry put
-// others in place (platform/testing/system_override.h). On Windows every field is the Win32
-// implementation. Elsewhere the windows are the emulation's and the rest are null until an
-// emulated machine, process and COM module are put in place: a test's, or the ones
-// RunProgram (platform/program_entry.h) loads from a scenario file. Components look the services
-// up at their boundary (an export, the program's entry) and hand them on from there, so that an
-// override applies to everything they do.
+// others in place (platform/testing/system_override.h). DefaultSystem() holds the windows and
+// the registry: the Win32 ones on Windows, the emulation's elsewhere. The adapter, process and
+// COM module services are a program's and null there: on Windows ProgramSystem() adds the Win32
+// ones, elsewhere RunProgram puts an emulated machine, process and COM module in place
+// (platform/program_entry.h), or a test puts its own. Components look the services up at their
+// boundary (an export, the program's entry) and hand them on from there, so that an override
+// applies to everything they do.
 #pragma once
 
 #include "platform/adapter_services.h"
@@ -18,6 +19,7 @@ namespace platform {
 
 struct System {
   Windows* windows = nullptr;
+  MachineRegistry* registry = nullptr;
   AdapterServices adapter;  // devices, IP helper, the machine's registry, WMI, last error, sleeping
   ProcessServices* process = nullptr;
   ComModuleServices* com = nullptr;

@@ -10,7 +10,7 @@
 
 #include "elevation.h"
 #include "module_resources.h"
-#include "platform/system.h"
+#include "platform/program_entry.h"
 #include "start_up.h"
 #include "temp_folder.h"
 
@@ -177,11 +177,11 @@ TEST(ProgramWin, ParentIdOfAStartedProcess) {
   if (::GetEnvironmentVariableW(L"KUVO_TEST_PARENT_ID", expected, 16) == 0) {
     GTEST_SKIP() << "started by the next test only";
   }
-  EXPECT_EQ(std::to_wstring(platform::DefaultSystem().process->GetParentProcessId()), expected);
+  EXPECT_EQ(std::to_wstring(platform::ProgramSystem().process->GetParentProcessId()), expected);
 }
 
 TEST(ProgramWin, TheRelaunchRecordServices) {
-  platform::ProcessServices& process = *platform::DefaultSystem().process;
+  platform::ProcessServices& process = *platform::ProgramSystem().process;
   EXPECT_EQ(::GetCurrentProcessId(), process.GetCurrentProcessId());
   wchar_t own[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, own, MAX_PATH);
@@ -204,7 +204,7 @@ TEST(ProgramWin, TheRelaunchRecordServices) {
 }
 
 TEST(ProgramWin, TheTokenAnswersFourBytes) {
-  platform::ProcessServices& process = *platform::DefaultSystem().process;
+  platform::ProcessServices& process = *platform::ProgramSystem().process;
   platform::ProcessToken token = nullptr;
   ASSERT_TRUE(process.OpenProcessTokenForQuery(&token));
   uint32_t value = 0, returned = 0;
