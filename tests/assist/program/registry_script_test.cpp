@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/com_module_services.h"
+#include "platform/testing/fault_plan.h"
 #include "platform/testing/registry_emulation.h"
 
 namespace assist {
@@ -134,6 +135,23 @@ TEST_F(RegistryScriptTest, ARefusedWriteIsTheResult) {
   platform::DenyRegistryWriteForTesting(RegistryRoot::kClassesRoot, L"Locked", true);
   EXPECT_EQ(platform::HResultFromWin32(platform::kErrorAccessDenied),
             RunRegistryScript(L"HKCR { Locked { Inner } }", {}, true, false));
+}
+
+// Each registry call of a registration failed in turn is the result, and no key stays open.
+TEST_F(RegistryScriptTest, EachFailedRegistryCallIsTheResult) {
+  constexpr wchar_t kTreeScript[] = L"HKCU { ForceRemove K = s 'v' { Sub { val N = d 1 } } }";
+  platform::ScopedFaultPlan plan;
+  ASSERT_EQ(platform::kSOk, RunRegistryScript(kTreeScript, {}, true, false));
+  const size_t calls = plan.calls();
+  EXPECT_EQ(plan.CountOf("RegCreateKeyExW"), 2u);
+  for (size_t number = 1; number <= calls; ++number) {
+    plan.Reset();
+    plan.FailCallNumber(number, 1000 + static_cast<uint32_t>(number));
+    EXPECT_EQ(platform::HResultFromWin32(1000 + static_cast<uint32_t>(number)),
+              RunRegistryScript(kTreeScript, {}, true, false))
+        << "call " << number << ": " << plan.failed_call();
+    EXPECT_EQ(0u, platform::OpenRegistryHandleCountForTesting()) << plan.failed_call();
+  }
 }
 
 TEST_F(RegistryScriptTest, PercentPercentIsAPercentSign) {

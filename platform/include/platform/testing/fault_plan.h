@@ -1,7 +1,7 @@
 // Failing chosen calls of the emulated Windows, in the manner of curl's torture tests.
 //
-// Every fallible emulated call (windows, message boxes, and the machine's registry, devices, IP
-// helper and WMI) asks FallibleCallFails (platform/fault_hook.h), which asks the innermost plan
+// Every fallible emulated call (windows, message boxes, the registry, and the machine's devices,
+// IP helper, WMI and COM module lock) asks FallibleCallFails (platform/fault_hook.h), which asks the innermost plan
 // installed: a ScopedFaultPlan for its lifetime, an EmulatedMachine's for the machine's, from any
 // thread. The plan logs the call's name and says whether this one fails. A torture test runs a
 // path once with no failure planned to count its fallible calls, then once per call with only that
