@@ -10,7 +10,8 @@ DLL with their ordinals, read from the PE export table.
                                export) and exit 1
   kit_manifest.py compare DIR OBJDUMP
                                exit 0 when the export table read here matches what binutils'
-                               objdump -p reports for every DLL of DIR
+                               objdump -p reports for every DLL of DIR, and no DLL imports
+                               SetupDi, the IP helper or COM automation
 
 Lines: "file <size> <sha256> <path>" and "export <path> <ordinal> <name>".
 """
@@ -197,6 +198,20 @@ def objdump_exports(objdump, path):
     return sorted(out)
 
 
+# SetupDi, the IP helper and COM automation (WMI) serve the adapter repair of KuvoAssist; a library
+# that imported them would load them into every host.
+PROGRAM_ONLY_IMPORTS = {"setupapi.dll", "iphlpapi.dll", "oleaut32.dll"}
+
+
+def objdump_imports(objdump, path):
+    """The DLL names of a PE image's import table, as objdump -p lists them."""
+    import re
+    import subprocess
+    text = subprocess.run([objdump, "-p", path], check=True, capture_output=True,
+                          text=True).stdout
+    return re.findall(r"^\s*DLL Name:\s*(\S+)", text, re.M)
+
+
 def compare(root, objdump):
     problems = []
     dlls = [p for p in files_of(root) if p.lower().endswith(".dll")]
@@ -206,6 +221,9 @@ def compare(root, objdump):
         theirs = objdump_exports(objdump, os.path.join(root, path))
         if ours != theirs or not ours:
             problems.append("%s: %d exports read, objdump lists %d" % (path, len(ours), len(theirs)))
+        for name in objdump_imports(objdump, os.path.join(root, path)):
+            if name.lower() in PROGRAM_ONLY_IMPORTS:
+                problems.append("%s imports %s, which only KuvoAssist may load" % (path, name))
     if not dlls:
         problems.append("no DLLs")
     for p in problems:
