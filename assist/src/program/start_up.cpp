@@ -20,7 +20,7 @@ std::wstring RelaunchRecordPath() {
   return kuvo::GetDataFolder() + platform::kPathSeparator + kRelaunchRecordName;
 }
 
-int RunKuvoAssist(const platform::System& services, const std::wstring& arguments, int show) {
+int RunKuvoAssist(const platform::System& system, const std::wstring& arguments, int show) {
   // The program runs with administrator rights: its libraries come from its own folder and the
   // system folder only.
   kuvo::SetLibrarySearchFlags(platform::kLoadLibrarySearchApplicationDir |
@@ -30,18 +30,18 @@ int RunKuvoAssist(const platform::System& services, const std::wstring& argument
   kuvo::Kuvotrace_SetLevel(kTraceLevel);
 
   // Lives until the COM module has returned: its WMI connection keeps COM on this thread.
-  auto adapter = std::make_unique<CModifyAdapterInfo>(services.adapter);
+  auto adapter = std::make_unique<CModifyAdapterInfo>(system.adapter);
   adapter->CheckEnableAdapter();
   if (!adapter->CheckKaerAdapterCfg()) {
-    if (IsRunAsAdmin(*services.process)) {
+    if (IsRunAsAdmin(*system.process)) {
       adapter->ResetKaerAdapterCfg();
     } else {
-      RunAsAdmin(*services.process, arguments, show, RelaunchRecordPath());
+      RunAsAdmin(*system.process, arguments, show, RelaunchRecordPath());
     }
   }
   kuvo::Kuvotrace_UnInit();
 
-  CKuvoAssistModule module(services.com, services.process);
+  CKuvoAssistModule module(system.com, system.process);
   const int result = module.WinMain(show);
   adapter.reset();
   return result;
